@@ -1,0 +1,42 @@
+# Quick start:  make run   |   make test
+BUILD      ?= build
+SAN_BUILD  ?= build-sanitize
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+export CCACHE_BASEDIR := $(CURDIR)
+
+.PHONY: all bootstrap configure build run test test-sanitize clean
+
+all: build
+
+bootstrap:
+	@scripts/bootstrap.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache $(CMAKE_ARGS)
+
+configure: bootstrap $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The wizard on the demo phonebook, in a run folder of its own (the
+# installation file is written to the current directory).
+run: build
+	@mkdir -p $(BUILD)/run
+	cd $(BUILD)/run && ../bin/kivo95
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test-sanitize: bootstrap
+	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVO_SANITIZE=ON \
+	  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache $(CMAKE_ARGS)
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

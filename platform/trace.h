@@ -1,0 +1,30 @@
+// Trace of every platform call, in the spirit of WINEDEBUG=+relay.
+//
+// KIVO95_TRACE unset, empty or "0": off. "1": one line per call on stderr.
+// Anything else: the path of a file the lines are appended to.
+// A line starts with the call's name, then its arguments and its result:
+//     RegSetValueExA(hkey=0x12, name="Tune", type=1, size=1) = 0
+// Lines are written whole (one write per line) so that several threads and
+// processes can trace into one file without tearing lines.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kivo::trace {
+
+// True when tracing is on. Cheap; callers test it before building a line.
+bool enabled();
+
+// Writes one line (a newline is appended).
+void line(std::string_view text);
+
+// Quotes a text for a trace line: "...", with \", \\, \n and non-printable
+// bytes escaped, and a null pointer written as NULL.
+std::string quote(const char* text);
+std::string quote(std::string_view text);
+
+// Re-reads KIVO95_TRACE (tests change it at run time).
+void reset();
+
+}  // namespace kivo::trace

@@ -1,0 +1,28 @@
+// Test main: a QApplication (offscreen unless QT_QPA_PLATFORM says
+// otherwise) and a private key store, so no test touches the user's files.
+#include "tests/support/testsupport.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Everything a test writes under XDG directories lands in a fresh folder.
+    QTemporaryDir home;
+    setenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit().constData(), 1);
+    setenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit().constData(), 1);
+    setenv("XDG_CACHE_HOME", (home.path() + "/cache").toLocal8Bit().constData(), 1);
+    setenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit().constData(), 1);
+    setenv("KIVO95_REGISTRY", (home.path() + "/registry.db").toLocal8Bit().constData(), 1);
+    if (!std::getenv("KIVO95_SOUND"))
+        setenv("KIVO95_SOUND", "null", 1);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
