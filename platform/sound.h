@@ -24,3 +24,13 @@ constexpr DWORD SND_FILENAME = 0x00020000;
 // with a line in the trace. PlaySoundA(nullptr, ...) stops every sound that
 // is playing and returns TRUE.
 BOOL PlaySoundA(LPCSTR pszSound, HMODULE hmod, DWORD fdwSound);
+
+namespace kivo::sound
+{
+
+// How many PlaySoundA calls are playing right now (their output is open and
+// samples are flowing). Lets a caller, or a test, wait until a sound has
+// really started before it asks for a stop.
+int playingCount();
+
+} // namespace kivo::sound
