@@ -1,11 +1,13 @@
 # Quick start:  make run   |   make test
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
+REL_BUILD  ?= build-release
+PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 export CCACHE_BASEDIR := $(CURDIR)
 
-.PHONY: all bootstrap configure build run test test-sanitize clean
+.PHONY: all bootstrap configure build run test test-sanitize clean release install deb
 
 all: build
 
@@ -38,5 +40,22 @@ test-sanitize: bootstrap
 	  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# What is installed or packaged comes from a Release build of its own,
+# without tests or sanitizers.
+$(REL_BUILD)/build.ninja:
+	cmake -S . -B $(REL_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+	  -DKIVO_SANITIZE=OFF -DCMAKE_CXX_COMPILER_LAUNCHER=ccache $(CMAKE_ARGS)
+
+release: bootstrap $(REL_BUILD)/build.ninja
+	cmake --build $(REL_BUILD) -j $(JOBS)
+
+# make install [PREFIX=/usr/local] [DESTDIR=/staging/dir]
+install: release
+	DESTDIR="$(DESTDIR)" cmake --install $(REL_BUILD) --prefix "$(PREFIX)" --strip
+
+# The Debian package: $(REL_BUILD)/kivo95_VERSION_ARCH.deb
+deb: release
+	cd $(REL_BUILD) && cpack -G DEB
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(REL_BUILD)
