@@ -33,7 +33,6 @@ install(FILES ${KIVO_MAN_OUTPUTS} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # The program icon in the hicolor theme: the SVG as drawn, and PNGs rendered
 # from it at build time by a small Qt tool (one source of truth, no
 # hand-exported bitmaps to keep in step).
-if(EXISTS ${KIVO_ICON_SVG})
 add_executable(kivo-render-icon ${PROJECT_SOURCE_DIR}/data/icons/render-icon.cpp)
 kivo_warnings(kivo-render-icon)
 target_link_libraries(kivo-render-icon PRIVATE Qt6::Gui Qt6::Svg)
@@ -51,7 +50,6 @@ endforeach()
 add_custom_target(kivo_icons ALL DEPENDS ${KIVO_ICON_OUTPUTS})
 install(FILES ${KIVO_ICON_SVG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         RENAME ${KIVO_APP_ID}.svg)
-endif()
 
 # make deb
 set(CPACK_GENERATOR DEB)
