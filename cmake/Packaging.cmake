@@ -27,8 +27,15 @@ foreach(page kivo95.1 kivo-reg.1 initkivo.1)
     VERBATIM)
   list(APPEND KIVO_MAN_OUTPUTS ${out})
 endforeach()
-add_custom_target(kivo_man ALL DEPENDS ${KIVO_MAN_OUTPUTS})
+set(KIVO_CHANGELOG ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+add_custom_command(OUTPUT ${KIVO_CHANGELOG}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
+  COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/data/debian/changelog > ${KIVO_CHANGELOG}
+  DEPENDS ${PROJECT_SOURCE_DIR}/data/debian/changelog
+  VERBATIM)
+add_custom_target(kivo_man ALL DEPENDS ${KIVO_MAN_OUTPUTS} ${KIVO_CHANGELOG})
 install(FILES ${KIVO_MAN_OUTPUTS} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${KIVO_CHANGELOG} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The program icon in the hicolor theme: the SVG as drawn, and PNGs rendered
 # from it at build time by a small Qt tool (one source of truth, no
