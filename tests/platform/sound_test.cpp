@@ -2,6 +2,7 @@
 #include "platform/sound.h"
 #include "platform/trace.h"
 #include "tests/support/testsupport.h"
+#include "tests/support/tracecapture.h"
 
 #include <QFile>
 #include <QProcess>
@@ -20,6 +21,7 @@
 #include <vector>
 
 using kivo::test::TempDir;
+using kivo::test::TraceCapture;
 using kivo::test::waitUntil;
 using Clock = std::chrono::steady_clock;
 
@@ -70,47 +72,6 @@ template <typename T> std::vector<T> readAll(const std::string& path, SF_INFO* i
         *infoOut = info;
     return out;
 }
-
-// Points the trace at a file of the test's own and reads it back.
-class TraceFile
-{
-  public:
-    explicit TraceFile(const TempDir& dir) : m_path(dir.file("trace.log"))
-    {
-        setenv("KIVO95_TRACE", m_path.c_str(), 1);
-        kivo::trace::reset();
-    }
-    ~TraceFile()
-    {
-        unsetenv("KIVO95_TRACE");
-        kivo::trace::reset();
-    }
-    std::vector<std::string> lines() const
-    {
-        std::vector<std::string> out;
-        std::string all = QFile::exists(QString::fromStdString(m_path)) ? kivo::test::readFile(m_path) : "";
-        size_t start = 0;
-        for (size_t nl; (nl = all.find('\n', start)) != std::string::npos; start = nl + 1)
-            out.push_back(all.substr(start, nl - start));
-        return out;
-    }
-    // True when one line holds both texts.
-    bool anyLineHas(const std::string& a, const std::string& b) const
-    {
-        for (const auto& l : lines())
-            if (l.find(a) != std::string::npos && l.find(b) != std::string::npos)
-                return true;
-        return false;
-    }
-    std::string last() const
-    {
-        auto l = lines();
-        return l.empty() ? std::string() : l.back();
-    }
-
-  private:
-    std::string m_path;
-};
 
 double secondsOf(const Wav& w)
 {
@@ -186,7 +147,7 @@ TEST(SoundFile, EveryEncodingArrivesWhole)
 TEST(SoundFile, UnplayableCallsFailAtOnceAndSayWhy)
 {
     TempDir dir;
-    TraceFile trace(dir);
+    TraceCapture trace;
     const std::string out = dir.file("out.wav");
     setenv("KIVO95_SOUND", ("file:" + out).c_str(), 1);
 
@@ -224,7 +185,7 @@ TEST(SoundFile, UnplayableCallsFailAtOnceAndSayWhy)
 TEST(SoundNull, PlaysAtRealTimePaceAndStopsOnRequest)
 {
     TempDir dir;
-    TraceFile trace(dir);
+    TraceCapture trace;
     setenv("KIVO95_SOUND", "null", 1);
     const std::string shortWav = dir.file("short.wav");
     const Wav w = makeWav(shortWav, 16000, 1, SF_FORMAT_PCM_16, 0.4);
@@ -275,7 +236,7 @@ TEST(SoundAlsa, FallbackPlaysThroughTheDefaultDevice)
     const std::string raw = dir.file("alsa.raw");
     alsaOnly(dir, "pcm.!default {\n type file\n slave.pcm { type null }\n file \"" + raw +
                       "\"\n format \"raw\"\n}\n");
-    TraceFile trace(dir);
+    TraceCapture trace;
 
     const std::string wav = dir.file("tune.wav");
     makeWav(wav, 8000, 2, SF_FORMAT_PCM_16, 0.5);
@@ -292,7 +253,7 @@ TEST(SoundAlsa, NoDeviceAtAllFailsWithAReason)
 {
     TempDir dir;
     alsaOnly(dir, "pcm.!default { type hw card 97 }\n");
-    TraceFile trace(dir);
+    TraceCapture trace;
     const std::string wav = dir.file("tune.wav");
     makeWav(wav, 8000, 1, SF_FORMAT_PCM_16, 0.2);
     EXPECT_FALSE(PlaySoundA(wav.c_str(), nullptr, SND_FILENAME));
@@ -348,7 +309,7 @@ class SoundPulse : public ::testing::Test
 
 TEST_F(SoundPulse, ReturnsWhenTheSoundHasBeenHeard)
 {
-    TraceFile trace(m_dir);
+    TraceCapture trace;
     for (int subformat : {SF_FORMAT_PCM_16, SF_FORMAT_PCM_24}) {
         const std::string wav = m_dir.file("tune.wav");
         const Wav w = makeWav(wav, 44100, 2, subformat, 0.6);
@@ -361,7 +322,7 @@ TEST_F(SoundPulse, ReturnsWhenTheSoundHasBeenHeard)
 
 TEST_F(SoundPulse, StopFromAnotherThreadCutsTheSoundShort)
 {
-    TraceFile trace(m_dir);
+    TraceCapture trace;
     const std::string wav = m_dir.file("long.wav");
     makeWav(wav, 22050, 1, SF_FORMAT_PCM_16, 120);
     Player player(wav);
@@ -374,7 +335,7 @@ TEST_F(SoundPulse, StopFromAnotherThreadCutsTheSoundShort)
 
 TEST_F(SoundPulse, GoneServerIsNoDevice)
 {
-    TraceFile trace(m_dir);
+    TraceCapture trace;
     TearDown();
     const std::string wav = m_dir.file("tune.wav");
     makeWav(wav, 8000, 1, SF_FORMAT_PCM_16, 0.2);

@@ -42,7 +42,7 @@ TEST(HiddenWindow, DestroyedWindowGetsNothingMore)
     EXPECT_FALSE(PostMessageA(h, WM_USER, 0, 0));
     waitUntil([] { return false; }, 50);
     EXPECT_EQ(calls, 0) << "a message pending at destruction must be discarded";
-    kivo::sys::DeallocateHWnd(h);  // a second release is harmless
+    kivo::sys::DeallocateHWnd(h); // a second release is harmless
 }
 
 TEST(WindowMessages, RegisteredNumbersAreStableAndCaseInsensitive)
