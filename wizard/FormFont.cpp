@@ -1,0 +1,15 @@
+#include "wizard/FormFont.h"
+
+namespace kivo
+{
+
+QFont FormFont()
+{
+    QFont f;
+    f.setFamilies({"MS Sans Serif", "Liberation Sans", "Arimo", "Arial", "Nimbus Sans", "Helvetica",
+                   "DejaVu Sans", "Sans Serif"});
+    f.setPixelSize(11);
+    return f;
+}
+
+} // namespace kivo

@@ -1,0 +1,31 @@
+#include "wizard/about.h"
+
+#include "ui_about.h"
+#include "wizard/FormFont.h"
+#include "wizard/Pictures.h"
+
+TAboutBox* AboutBox = nullptr;
+
+TAboutBox::TAboutBox(QWidget* AOwner) : QDialog(AOwner), ui(std::make_unique<Ui::TAboutBox>())
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFont(kivo::FormFont());
+    setFixedSize(345, 247);
+    ui->ProgramIcon->setPixmap(kivo::pictures::ProgramPixmap(64));
+    ui->lblBackend->hide();
+    connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+TAboutBox::~TAboutBox()
+{
+    if (AboutBox == this)
+        AboutBox = nullptr;
+}
+
+void TAboutBox::setBackendInfo(const QString& text)
+{
+    ui->lblBackend->setText(text);
+    ui->lblBackend->setVisible(!text.isEmpty());
+}

@@ -1,0 +1,28 @@
+// The about box: product name, version, the maker's notices and a line for
+// the machine's backends, closed with OK.
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui
+{
+class TAboutBox;
+}
+
+class TAboutBox : public QDialog
+{
+    Q_OBJECT
+  public:
+    explicit TAboutBox(QWidget* AOwner = nullptr);
+    ~TAboutBox() override;
+
+    // A line telling which backends this run uses (empty hides it).
+    void setBackendInfo(const QString& text);
+
+    std::unique_ptr<Ui::TAboutBox> ui;
+};
+
+// The box while it is shown (set by whoever opens it), else null.
+extern TAboutBox* AboutBox;
