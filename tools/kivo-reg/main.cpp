@@ -1,6 +1,9 @@
-#include <cstdio>
-int main()
+// kivo-reg: inspect and change the key store from the command line.
+#include "tools/kivo-reg/regtool.h"
+
+#include <iostream>
+
+int main(int argc, char** argv)
 {
-    std::fprintf(stderr, "kivo-reg: not built yet\n");
-    return 1;
+    return kivo::reg::runTool(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
 }

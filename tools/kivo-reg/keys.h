@@ -1,0 +1,83 @@
+// Key names as users write them, and the few tree operations kivo-reg needs
+// on top of the registry calls.
+#pragma once
+
+#include "platform/registry.h"
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kivo::reg
+{
+
+// A key written with its root: "HKEY_LOCAL_MACHINE\Software\X" or "HKLM\Software\X".
+struct KeyPath {
+    HKEY root = nullptr;
+    std::string sub; // below the root, no leading or trailing separator; empty: the root
+
+    // The name with the root written out in full, as .reg files and query show it.
+    std::string fullName() const;
+};
+
+// Nullopt when the text does not start with a known root or the rest is not a
+// key path (a separator right after the root's own).
+std::optional<KeyPath> parseKeyPath(std::string_view text);
+
+const char* rootName(HKEY root);
+
+// A registry call that failed.
+class CallError : public std::runtime_error
+{
+  public:
+    explicit CallError(LONG code);
+    LONG code() const { return m_code; }
+
+  private:
+    LONG m_code;
+};
+
+// Throws CallError for a non-zero result.
+void check(LONG rc);
+
+// An open key, closed when it goes.
+class Key
+{
+  public:
+    static Key open(const KeyPath& path);   // throws CallError
+    static Key create(const KeyPath& path); // throws CallError
+    ~Key();
+    Key(Key&& other) noexcept : m_h(other.m_h) { other.m_h = nullptr; }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    HKEY handle() const { return m_h; }
+
+  private:
+    explicit Key(HKEY h) : m_h(h) {}
+    HKEY m_h;
+};
+
+struct Value {
+    std::string name; // empty: the default value
+    DWORD type = REG_NONE;
+    std::string data; // exact bytes
+};
+
+std::vector<std::string> subkeyNames(HKEY key);
+std::vector<Value> values(HKEY key);
+// Nullopt when the key has no such value.
+std::optional<Value> value(HKEY key, const std::string& name);
+
+// The path with each part spelt as stored (parts differing from the stored
+// name only in the case of ASCII letters), separators tidied.
+KeyPath storedSpelling(const KeyPath& path);
+
+// Deletes a key with everything below it, deepest keys first.
+void deleteTree(const KeyPath& path);
+
+// A sentence for a result code, for messages to users.
+std::string describe(LONG code);
+
+} // namespace kivo::reg
