@@ -156,7 +156,7 @@ std::optional<Value> value(HKEY key, const std::string& name)
         Value v{name, type, data};
         for (const Value& other : values(key))
             if (sameText(other.name, name))
-                v.name = other.name;  // as stored
+                v.name = other.name; // as stored
         return v;
     }
 }
