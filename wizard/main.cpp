@@ -1,10 +1,34 @@
-// Program entry. (The wizard window arrives with the frame; until then the
-// program only starts its application object.)
-#include <QApplication>
+// Program entry: the application title, the wizard window as main window,
+// the message loop until that window closes, exit code 0.
+#include "wizard/KivoApplication.h"
+#include "wizard/Select.h"
+#include "wizard/SingleInstance.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName("KIVO95 Wizard");
+    KivoApplication app(argc, argv);
+    QCoreApplication::setApplicationName("kivo95");
+    KivoApplication::setTitle("KIVO95 Wizard");
+
+    // A second start only brings the running wizard forward.
+    kivo::SingleInstance instance;
+    if (instance.claim() == kivo::SingleInstance::Role::Secondary)
+        return 0;
+
+    TfrmSelect form;
+    frmSelect = &form;
+    // A failure in the creation handler is reported; the window still shows.
+    KivoApplication::guard([&] { form.FormCreate(&form); });
+    if (form.Terminated())
+        return 0;
+
+    QObject::connect(&instance, &kivo::SingleInstance::activationRequested, &form, [&form] {
+        form.showNormal();
+        form.raise();
+        form.activateWindow();
+    });
+    QObject::connect(&form, &TfrmSelect::closed, &app, &QCoreApplication::quit);
+    form.show();
+    app.exec();
     return 0;
 }

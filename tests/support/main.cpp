@@ -8,6 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
+
+// The default application object; a layer whose code needs its own
+// application class defines kivo::test::makeApplication in its tests.
+__attribute__((weak)) QApplication* kivo::test::makeApplication(int& argc, char** argv)
+{
+    return new QApplication(argc, argv);
+}
 
 int main(int argc, char** argv)
 {
@@ -22,7 +30,7 @@ int main(int argc, char** argv)
     setenv("KIVO95_REGISTRY", (home.path() + "/registry.db").toLocal8Bit().constData(), 1);
     if (!std::getenv("KIVO95_SOUND"))
         setenv("KIVO95_SOUND", "null", 1);
-    QApplication app(argc, argv);
+    std::unique_ptr<QApplication> app(kivo::test::makeApplication(argc, argv));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

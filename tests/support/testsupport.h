@@ -6,7 +6,14 @@
 #include <functional>
 #include <string>
 
+class QApplication;
+
 namespace kivo::test {
+
+// Creates the test program's application object (offscreen). The default
+// makes a plain QApplication; a test program that needs the product's own
+// application class defines this function in one of its test files.
+QApplication* makeApplication(int& argc, char** argv);
 
 // Processes events until pred() is true or timeoutMs passed; returns pred().
 // Waits on events (no fixed sleeps, no spinning).

@@ -1,0 +1,37 @@
+// The application object, and the one place where an exception thrown by an
+// event handler ends: its message is shown in an error box and the handler
+// is over, as a toolkit's default exception handler does. Exceptions never
+// travel on through Qt's event loop.
+#pragma once
+
+#include <QApplication>
+
+#include <functional>
+#include <string>
+
+class KivoApplication : public QApplication
+{
+    Q_OBJECT
+  public:
+    KivoApplication(int& argc, char** argv);
+
+    // The application title: caption of the error boxes. (Not Qt's display
+    // name, which Qt would append to every window title.)
+    static const std::string& Title();
+    static void setTitle(const std::string& title);
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    // Runs fn and reports an exception it throws, as notify() does for
+    // handlers run from the event loop (for work called outside it, such as
+    // the main window's creation handler). Returns false when fn threw.
+    static bool guard(const std::function<void()>& fn);
+
+    // Shows the message of an exception that ended a handler: one error box
+    // (caption Title(), error icon) owned by the active window. While such a
+    // box is open, further reports are dropped rather than stacked.
+    static void ShowException(const std::string& message);
+
+    // How many reports were dropped because a box was open already.
+    static int droppedReports();
+};

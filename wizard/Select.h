@@ -1,0 +1,131 @@
+// The wizard window TfrmSelect and the program-wide state its handlers share.
+//
+// One class, as its handlers share one form and one set of flags; its
+// definitions are split by concern:
+//   Select.cpp             the frame: start-up, page layout, navigation, closing
+//   SelectionPage.cpp      the entry list (page 1)
+//   DialQueue.cpp          dialing the selected entries (page 4)
+//   ConnectionMonitor.cpp  the connected state (page 5, timer, tray)
+// Handlers keep the names of the window description (btnNextClick, ...), take
+// the sender first, and are wired in the constructor with wire().
+#pragma once
+
+#include "components/RegFiles.h"
+#include "wizard/SortedNames.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+namespace Ui
+{
+class TfrmSelect;
+}
+class TRAS;
+class QTimer;
+
+// What closing a window does; FormClose may change it (caNone keeps it open).
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+
+// ---- program-wide state (one wizard window per process) ------------------
+
+// The entries chosen on the selection page, in the order they are dialled.
+// Exists from program start, so a start-up that failed half-way cannot leave
+// the later pages without it.
+extern SortedNames SelectedEntries;
+// True ends a running dial queue at the end of its current attempt.
+extern bool StopDialing;
+// Set by Skip Entry; the dial queue clears it and gives up the attempt.
+extern bool SkipEntry;
+// Caption format of the system's "connected" window ("Connected to %s"),
+// read at start-up; at most 500 characters are read into it.
+extern char ConnectedCaptionFormat[1001];
+
+class TfrmSelect : public QWidget
+{
+    Q_OBJECT
+  public:
+    explicit TfrmSelect(QWidget* parent = nullptr);
+    ~TfrmSelect() override;
+
+    // ---- the window ------------------------------------------------------
+
+    // Sizes are those of the window including a Windows 95 dialog frame
+    // (4-pixel borders and a 19-pixel caption): the client area is the outer
+    // size less FrameWidth x FrameHeight, whatever the desktop draws around it.
+    static constexpr int FrameWidth = 8;
+    static constexpr int FrameHeight = 27;
+    int Width() const;
+    int Height() const;
+    void setWidth(int outer);
+    void setHeight(int outer);
+
+    // The page notebook's index. Setting the current index or one outside
+    // 0..PageCount-1 does nothing; any other change runs Notebook1PageChanged.
+    static constexpr int PageCount = 6;
+    int PageIndex() const;
+    void setPageIndex(int index);
+
+    // True when start-up has ended the program (the installation could not
+    // be repaired): the window must not be shown; the program exits with 0.
+    bool Terminated() const { return m_terminated; }
+
+    // The installer started when the installation file cannot be read;
+    // by default "initkivo" in the program's own directory.
+    std::string InstallerPath;
+    // How long start-up waits for the installer to finish.
+    int InstallerTimeoutMs = 60000;
+
+    // ---- controls and components ------------------------------------------
+
+    std::unique_ptr<Ui::TfrmSelect> ui; // the controls, by their given names
+    TRegFile* reg = nullptr;            // RootKey local machine
+    TRAS* RAS = nullptr;                // the dialer, once it is built in
+    QTimer* Timer1 = nullptr;           // 1000 ms, disabled
+    std::string PDTCaptionText;         // the PDTCaption setting, read at start-up
+
+    // ---- Select.cpp: start-up, frame, navigation ----------------------------
+
+    void FormCreate(QObject* Sender);
+    void FormClose(QObject* Sender, TCloseAction& Action);
+    void Notebook1PageChanged(QObject* Sender);
+    void btnNextClick(QObject* Sender);
+    void btnPrevClick(QObject* Sender);
+    void btnCloseClick(QObject* Sender);
+
+    // ---- SelectionPage.cpp ----------------------------------------------------
+
+    // ---- DialQueue.cpp ----------------------------------------------------------
+
+    // ---- ConnectionMonitor.cpp ---------------------------------------------------
+
+    // ---- welcome page, tune page, about box ---------------------------------------
+
+  signals:
+    // The window has closed (FormClose let it); as the main window, this ends the program.
+    void closed();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+    // Connects a control's signal to a handler that takes the sender.
+    template <typename Control, typename Signal>
+    void wire(Control* control, Signal signal, void (TfrmSelect::*handler)(QObject*))
+    {
+        connect(control, signal, this, [this, control, handler] { (this->*handler)(control); });
+    }
+
+  private:
+    void ObtainPDTCaption();
+    bool ReadInstallationFile();
+    void InstallationError();
+    void LayoutForPage(int index);
+
+    bool m_terminated = false;
+    bool m_centred = false;
+};
+
+// The main window.
+extern TfrmSelect* frmSelect;
