@@ -335,12 +335,18 @@ INT MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     r.caption = caption ? caption : "Error";
     r.type = type;
     INT answer;
-    if (kivo::sys::MessageBoxHook hook = current(&Hooks::box))
+    if (kivo::sys::MessageBoxHook hook = current(&Hooks::box)) {
         answer = hook(r);
-    else if (answerWithDefault())
+    } else if (answerWithDefault()) {
         answer = defaultAnswer(type);
-    else
+    } else if (!QCoreApplication::instance() || !QCoreApplication::instance()->inherits("QApplication")) {
+        // No widgets in this process (a command-line tool): the message goes
+        // to stderr and the default button answers.
+        std::fprintf(stderr, "%s: %s\n", r.caption.c_str(), r.text.c_str());
+        answer = defaultAnswer(type);
+    } else {
         answer = showRealBox(r);
+    }
     if (kivo::trace::enabled())
         kivo::trace::line("MessageBoxA(owner=" + hex(reinterpret_cast<std::uintptr_t>(owner)) +
                           ", text=" + kivo::trace::quote(text) + ", caption=" + kivo::trace::quote(caption) +

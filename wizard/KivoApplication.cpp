@@ -38,9 +38,17 @@ void KivoApplication::setTitle(const std::string& t)
 
 bool KivoApplication::notify(QObject* receiver, QEvent* event)
 {
-    bool handled = false;
-    guard([&] { handled = QApplication::notify(receiver, event); });
-    return handled;
+    // The last line of defence: handlers are guarded where they are wired,
+    // so only an exception from some other event code arrives here (having
+    // crossed Qt's own frames already).
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        ShowException(e.what());
+    } catch (...) {
+        ShowException("Unknown exception");
+    }
+    return false;
 }
 
 bool KivoApplication::guard(const std::function<void()>& fn)

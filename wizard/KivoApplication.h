@@ -1,7 +1,9 @@
-// The application object, and the one place where an exception thrown by an
-// event handler ends: its message is shown in an error box and the handler
-// is over, as a toolkit's default exception handler does. Exceptions never
-// travel on through Qt's event loop.
+// The application object, and where an exception thrown by an event handler
+// ends: its message is shown in an error box and the handler is over, as a
+// toolkit's default exception handler does. Handlers are run through guard()
+// where they are wired, so their exceptions never unwind through Qt's code;
+// notify() catches whatever other event code throws. Exceptions never travel
+// on through Qt's event loop.
 #pragma once
 
 #include <QApplication>
@@ -22,9 +24,9 @@ class KivoApplication : public QApplication
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // Runs fn and reports an exception it throws, as notify() does for
-    // handlers run from the event loop (for work called outside it, such as
-    // the main window's creation handler). Returns false when fn threw.
+    // Runs fn and reports an exception it throws: the wrapper of every event
+    // handler, and of work called outside the event loop (the main window's
+    // creation handler). Returns false when fn threw.
     static bool guard(const std::function<void()>& fn);
 
     // Shows the message of an exception that ended a handler: one error box

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTimer>
 
 SortedNames SelectedEntries;
@@ -121,6 +122,8 @@ TfrmSelect::TfrmSelect(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
 
     InstallerPath = QCoreApplication::applicationDirPath().toLocal8Bit().toStdString() + "/initkivo";
 
+    // setPageIndex runs the page-change handler itself; this covers a change
+    // made on the notebook directly.
     wire(ui->Notebook1, &QStackedWidget::currentChanged, &TfrmSelect::Notebook1PageChanged);
     wire(ui->btnPrev, &QPushButton::clicked, &TfrmSelect::btnPrevClick);
     wire(ui->btnNext, &QPushButton::clicked, &TfrmSelect::btnNextClick);
@@ -165,7 +168,13 @@ void TfrmSelect::setPageIndex(int index)
 {
     if (index < 0 || index >= PageCount || index == PageIndex())
         return;
-    ui->Notebook1->setCurrentIndex(index);
+    // The handler is called here rather than from the notebook's signal, so
+    // that its exceptions travel through our frames only.
+    {
+        const QSignalBlocker quiet(ui->Notebook1);
+        ui->Notebook1->setCurrentIndex(index);
+    }
+    Notebook1PageChanged(ui->Notebook1);
 }
 
 void TfrmSelect::showEvent(QShowEvent* event)
@@ -183,11 +192,10 @@ void TfrmSelect::showEvent(QShowEvent* event)
 
 void TfrmSelect::closeEvent(QCloseEvent* event)
 {
-    // Refused until FormClose has run: a handler that fails keeps the window open.
+    // A FormClose that fails keeps the window open.
     event->ignore();
     TCloseAction action = caHide;
-    FormClose(this, action);
-    if (action == caNone)
+    if (!KivoApplication::guard([&] { FormClose(this, action); }) || action == caNone)
         return;
     event->accept();
     emit closed();

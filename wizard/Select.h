@@ -11,6 +11,7 @@
 #pragma once
 
 #include "components/RegFiles.h"
+#include "wizard/KivoApplication.h"
 #include "wizard/SortedNames.h"
 
 #include <QWidget>
@@ -62,7 +63,9 @@ class TfrmSelect : public QWidget
     void setHeight(int outer);
 
     // The page notebook's index. Setting the current index or one outside
-    // 0..PageCount-1 does nothing; any other change runs Notebook1PageChanged.
+    // 0..PageCount-1 does nothing; any other change runs Notebook1PageChanged
+    // before it returns, and an exception of that handler reaches the caller
+    // (the handler that changed the page ends too).
     static constexpr int PageCount = 6;
     int PageIndex() const;
     void setPageIndex(int index);
@@ -110,11 +113,15 @@ class TfrmSelect : public QWidget
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-    // Connects a control's signal to a handler that takes the sender.
+    // Connects a control's signal to a handler that takes the sender. The
+    // handler runs guarded: an exception it throws is reported and ends it
+    // here, before it could unwind through Qt's code. (Handlers with more
+    // arguments wrap their call in KivoApplication::guard the same way.)
     template <typename Control, typename Signal>
     void wire(Control* control, Signal signal, void (TfrmSelect::*handler)(QObject*))
     {
-        connect(control, signal, this, [this, control, handler] { (this->*handler)(control); });
+        connect(control, signal, this,
+                [this, control, handler] { KivoApplication::guard([&] { (this->*handler)(control); }); });
     }
 
   private:

@@ -110,3 +110,25 @@ TEST_F(WizardTest, RegistryFailureInTheCreationHandlerIsReportedAndTheWindowStil
     SelectedEntries.Add("x");
     EXPECT_NO_THROW(form->setPageIndex(3)) << "program-wide state exists although start-up failed";
 }
+
+TEST_F(WizardTest, HandlersAreGuardedWhereTheyAreWired)
+{
+    // A click made in code, with no event around it: the handler's exception
+    // still ends at the handler and never reaches the caller.
+    installed();
+    TfrmSelect& f = create();
+    BrokenStore broken;
+    EXPECT_NO_THROW(f.ui->btnNext->click());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].text.find("Reg Error"), std::string::npos) << boxes[0].text;
+    EXPECT_EQ(f.PageIndex(), 1);
+}
+
+TEST_F(WizardTest, PageChangeFailureReachesTheCodeThatChangedThePage)
+{
+    installed();
+    TfrmSelect& f = create();
+    BrokenStore broken;
+    EXPECT_THROW(f.setPageIndex(1), ERegFileError) << "as a handler that changes the page must end too";
+    EXPECT_TRUE(boxes.empty());
+}
