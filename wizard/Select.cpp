@@ -7,6 +7,7 @@
 #include "wizard/Pictures.h"
 #include "wizard/Stats.h"
 
+#include <QBitmap>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -96,6 +97,9 @@ TfrmSelect::TfrmSelect(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     setLabelFont(ui->lblTime, 24, QColor(0x00, 0x80, 0x00)); // green
     for (QWidget* w : {ui->Label8, ui->Label5, ui->Label3, ui->Label6, ui->Label4, ui->Label7})
         w->adjustSize();
+    // The lines were laid out for the narrow width of an edit control's
+    // one-pixel margin; Qt's wider default would wrap the longest of them.
+    ui->Memo1->document()->setDocumentMargin(1);
     for (const char* line : kWelcomeLines)
         ui->Memo1->appendPlainText(QString::fromLatin1(line));
     ui->Memo1->moveCursor(QTextCursor::Start);
@@ -105,7 +109,13 @@ TfrmSelect::TfrmSelect(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     ui->Image1->setPixmap(kivo::pictures::ProgramPixmap(32));
     ui->imgSteps->setPixmap(kivo::pictures::StepsPicture());
     ui->imgFinished->setPixmap(kivo::pictures::FinishedPicture());
-    ui->rdbAbout->setIcon(QIcon(QPixmap::fromImage(kivo::pictures::AboutGlyph())));
+    // The glyph's key colour is its transparent part.
+    const QImage glyph = kivo::pictures::AboutGlyph();
+    QPixmap glyphPixmap = QPixmap::fromImage(glyph);
+    glyphPixmap.setMask(
+        QBitmap::fromImage(glyph.createMaskFromColor(kivo::pictures::AboutGlyphKey, Qt::MaskInColor)));
+    ui->rdbAbout->setIcon(QIcon(glyphPixmap));
+    ui->rdbAbout->setIconSize(glyph.size());
 
     const int widths[] = {70, 70, 90, 80, 50};
     for (int i = 0; i < 5; ++i)
