@@ -40,12 +40,21 @@ public:
     {
         if (e->type() != kMessageEvent)
             return QObject::event(e);
+        if (dead)
+            return true;
         auto* m = static_cast<MessageEvent*>(e);
+        // A handler may release its own window (a tray click that frees its
+        // icon, a dial event whose handler hangs up): the window then only
+        // dies after the outermost dispatch has returned.
+        ++dispatching;
         handler(hwnd, m->msg, m->wParam, m->lParam);
+        --dispatching;
         return true;
     }
     HWND hwnd;
     WindowHandler handler;
+    int dispatching = 0;
+    bool dead = false;
 };
 
 struct Registry {
@@ -88,7 +97,12 @@ void DeallocateHWnd(HWND hwnd)
         r.windows.erase(it);
     }
     // Deleting the object also discards the events still posted to it.
-    delete w;
+    if (w->dispatching > 0) {
+        w->dead = true;
+        w->deleteLater();
+    } else {
+        delete w;
+    }
 }
 
 bool IsHiddenWindow(HWND hwnd)
@@ -100,16 +114,19 @@ bool IsHiddenWindow(HWND hwnd)
 
 LRESULT DispatchNow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    WindowHandler fn;
+    HiddenWindow* w = nullptr;
     {
         Registry& r = registry();
         std::lock_guard g(r.lock);
         auto it = r.windows.find(reinterpret_cast<std::uintptr_t>(hwnd));
         if (it == r.windows.end())
             return 0;
-        fn = it->second->handler;
+        w = it->second;
     }
-    return fn(hwnd, msg, wParam, lParam);
+    ++w->dispatching;
+    LRESULT result = w->handler(hwnd, msg, wParam, lParam);
+    --w->dispatching;
+    return result;
 }
 
 }  // namespace kivo::sys

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -55,4 +56,26 @@ TEST(WindowMessages, RegisteredNumbersAreStableAndCaseInsensitive)
     EXPECT_EQ(RegisterWindowMessageA(""), 0u);
     EXPECT_EQ(RegisterWindowMessageA(nullptr), 0u);
     EXPECT_EQ(DefWindowProcA(nullptr, WM_QUERYENDSESSION, 0, 0), TRUE);
+}
+
+TEST(HiddenWindow, HandlerMayReleaseItsOwnWindow)
+{
+    HWND h = nullptr;
+    int calls = 0;
+    std::string seen;
+    h = kivo::sys::AllocateHWnd([&](HWND self, UINT, WPARAM w, LPARAM) -> LRESULT {
+        ++calls;
+        kivo::sys::DeallocateHWnd(self);
+        // The handler's captures must still be usable after the release.
+        seen += std::to_string(w);
+        return 0;
+    });
+    PostMessageA(h, WM_USER, 1, 0);
+    PostMessageA(h, WM_USER, 2, 0);
+    ASSERT_TRUE(waitUntil([&] { return calls > 0; }));
+    waitUntil([] { return false; }, 50);
+    EXPECT_EQ(calls, 1) << "the second message was posted before the release and must be dropped";
+    EXPECT_EQ(seen, "1");
+    EXPECT_FALSE(kivo::sys::IsHiddenWindow(h));
+    EXPECT_EQ(kivo::sys::DispatchNow(h, WM_USER, 3, 0), 0);
 }
