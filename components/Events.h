@@ -2,9 +2,13 @@
 // when the std::function is not empty; the sender is always the component.
 #pragma once
 
+#include "platform/win32types.h"
+
 #include <QFlags>
 #include <QObject>
+#include <QString>
 
+#include <cstdint>
 #include <functional>
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
@@ -26,3 +30,16 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(TShiftState)
 using TNotifyEvent = std::function<void(QObject* Sender)>;
 using TMouseEvent =
     std::function<void(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+
+// The dialer's disconnect event: the RAS result code and its display text
+// (empty when there is nothing to tell the user).
+using TRasStateEvent = std::function<void(QObject* Sender, std::int32_t Error, QString ErrorString)>;
+
+// A window message as a component's message handler gets it; the handler
+// stores its answer in Result.
+struct TMessage {
+    UINT Msg = 0;
+    WPARAM WParam = 0;
+    LPARAM LParam = 0;
+    LRESULT Result = 0;
+};
