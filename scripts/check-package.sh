@@ -14,6 +14,8 @@ APP_KEY='HKLM\SOFTWARE\Morvel\KIVO-WIZ'
 fail() { echo "check-package: FAIL: $*" >&2; exit 1; }
 step() { echo "check-package: $*"; }
 
+scripts/bootstrap.sh  # the validators and dpkg-dev are in scripts/packages.txt
+
 # ---- validators ------------------------------------------------------------
 step "validating data/$APP_ID.desktop, metainfo and man pages"
 desktop-file-validate "data/$APP_ID.desktop" || fail "desktop-file-validate"
