@@ -7,7 +7,6 @@
 #include "wizard/Pictures.h"
 #include "wizard/Stats.h"
 
-#include <QBitmap>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -109,13 +108,6 @@ TfrmSelect::TfrmSelect(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     ui->Image1->setPixmap(kivo::pictures::ProgramPixmap(32));
     ui->imgSteps->setPixmap(kivo::pictures::StepsPicture());
     ui->imgFinished->setPixmap(kivo::pictures::FinishedPicture());
-    // The glyph's key colour is its transparent part.
-    const QImage glyph = kivo::pictures::AboutGlyph();
-    QPixmap glyphPixmap = QPixmap::fromImage(glyph);
-    glyphPixmap.setMask(
-        QBitmap::fromImage(glyph.createMaskFromColor(kivo::pictures::AboutGlyphKey, Qt::MaskInColor)));
-    ui->rdbAbout->setIcon(QIcon(glyphPixmap));
-    ui->rdbAbout->setIconSize(glyph.size());
 
     const int widths[] = {70, 70, 90, 80, 50};
     for (int i = 0; i < 5; ++i)
@@ -139,6 +131,7 @@ TfrmSelect::TfrmSelect(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     wire(ui->btnNext, &QPushButton::clicked, &TfrmSelect::btnNextClick);
     wire(ui->btnClose, &QPushButton::clicked, &TfrmSelect::btnCloseClick);
     // ---- wiring of the other concerns' handlers ----
+    SetUpWelcomeTuneAbout();
 }
 
 TfrmSelect::~TfrmSelect()

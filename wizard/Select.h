@@ -10,7 +10,9 @@
 // the sender first, and are wired in the constructor with wire().
 #pragma once
 
+#include "components/Events.h"
 #include "components/RegFiles.h"
+#include "platform/system.h"
 #include "wizard/KivoApplication.h"
 #include "wizard/SortedNames.h"
 
@@ -105,6 +107,17 @@ class TfrmSelect : public QWidget
 
     // ---- welcome page, tune page, about box ---------------------------------------
 
+    void cbShowWelcomeClick(QObject* Sender);
+    // Key and Shift are left as they are.
+    void cbShowWelcomeKeyDown(QObject* Sender, int& Key, TShiftState Shift);
+    void edTuneExit(QObject* Sender);
+    void btnBrowseClick(QObject* Sender);
+    void rdbAboutClick(QObject* Sender);
+
+    // The file-open dialog of the Browse button; FileName (initialFile) is
+    // the name it returned last.
+    kivo::sys::OpenFileRequest Od;
+
   signals:
     // The window has closed (FormClose let it); as the main window, this ends the program.
     void closed();
@@ -129,6 +142,7 @@ class TfrmSelect : public QWidget
     bool ReadInstallationFile();
     void InstallationError();
     void LayoutForPage(int index);
+    void SetUpWelcomeTuneAbout(); // WelcomeTunePages.cpp
 
     bool m_terminated = false;
     bool m_centred = false;
