@@ -7,6 +7,7 @@
 #include <QFlags>
 #include <QObject>
 #include <QString>
+#include <Qt>
 
 #include <cstdint>
 #include <functional>
@@ -43,3 +44,16 @@ struct TMessage {
     LPARAM LParam = 0;
     LRESULT Result = 0;
 };
+
+// The keyboard part of a shift state.
+inline TShiftState KeyShiftState(Qt::KeyboardModifiers m)
+{
+    TShiftState s;
+    if (m & Qt::ShiftModifier)
+        s |= ssShift;
+    if (m & Qt::AltModifier)
+        s |= ssAlt;
+    if (m & Qt::ControlModifier)
+        s |= ssCtrl;
+    return s;
+}

@@ -57,14 +57,7 @@ TMouseButton buttonOf(Qt::MouseButton b)
 
 TShiftState shiftOf(const QMouseEvent* e)
 {
-    TShiftState s;
-    const Qt::KeyboardModifiers m = e->modifiers();
-    if (m & Qt::ShiftModifier)
-        s |= ssShift;
-    if (m & Qt::AltModifier)
-        s |= ssAlt;
-    if (m & Qt::ControlModifier)
-        s |= ssCtrl;
+    TShiftState s = KeyShiftState(e->modifiers());
     const Qt::MouseButtons b = e->buttons();
     if (b & Qt::LeftButton)
         s |= ssLeft;

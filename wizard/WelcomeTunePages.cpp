@@ -34,18 +34,6 @@ class EventTap : public QObject
     std::function<bool(QEvent*)> m_handler;
 };
 
-TShiftState shiftOf(Qt::KeyboardModifiers m)
-{
-    TShiftState s;
-    if (m & Qt::ShiftModifier)
-        s |= ssShift;
-    if (m & Qt::AltModifier)
-        s |= ssAlt;
-    if (m & Qt::ControlModifier)
-        s |= ssCtrl;
-    return s;
-}
-
 } // namespace
 
 void TfrmSelect::SetUpWelcomeTuneAbout()
@@ -67,7 +55,7 @@ void TfrmSelect::SetUpWelcomeTuneAbout()
         if (e->type() == QEvent::KeyPress) {
             auto* k = static_cast<QKeyEvent*>(e);
             int key = k->key();
-            cbShowWelcomeKeyDown(ui->cbShowWelcome, key, shiftOf(k->modifiers()));
+            cbShowWelcomeKeyDown(ui->cbShowWelcome, key, KeyShiftState(k->modifiers()));
         }
         return false;
     });
