@@ -2,8 +2,6 @@
 
 #include "platform/system.h"
 
-#include <QTimer>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -136,8 +134,6 @@ TRAS::TRAS(QObject* AOwner) : QObject(AOwner)
 TRAS::~TRAS()
 {
     HangUp();
-    for (HWND h : FRetiredNotifiers)
-        kivo::sys::DeallocateHWnd(h);
 }
 
 void TRAS::setPhoneBookPath(const QString& v)
@@ -194,16 +190,9 @@ std::int32_t TRAS::Connect()
     if (FConnHandle)
         HangUp();
     if (!FNotifierHandle) {
-        FNotifierHandle = kivo::sys::AllocateHWnd([this](HWND hwnd, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
-            // A window released while a handler ran gets nothing more.
-            if (std::find(FRetiredNotifiers.begin(), FRetiredNotifiers.end(), hwnd) !=
-                FRetiredNotifiers.end())
-                return DefWindowProcA(hwnd, msg, w, l);
+        FNotifierHandle = kivo::sys::AllocateHWnd([this](HWND, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
             TMessage message{msg, w, l, 0};
-            ++FInNotifier;
             HandleDialEvent(message);
-            if (--FInNotifier == 0 && !FRetiredNotifiers.empty())
-                QTimer::singleShot(0, this, [this] { FlushRetiredNotifiers(); });
             return message.Result;
         });
     }
@@ -246,24 +235,10 @@ std::int32_t TRAS::Disconnect()
 
 void TRAS::ReleaseNotifier()
 {
-    if (!FNotifierHandle)
-        return;
-    // The window may be the one whose handler is running right now; it is
-    // then released once that handler has returned.
-    if (FInNotifier > 0)
-        FRetiredNotifiers.push_back(FNotifierHandle);
-    else
-        kivo::sys::DeallocateHWnd(FNotifierHandle);
+    // Also from within the window's own handler (an event handler that hangs
+    // up): the system layer lets the window die once the handler returns.
+    kivo::sys::DeallocateHWnd(FNotifierHandle);
     FNotifierHandle = nullptr;
-}
-
-void TRAS::FlushRetiredNotifiers()
-{
-    if (FInNotifier > 0)
-        return;
-    for (HWND h : FRetiredNotifiers)
-        kivo::sys::DeallocateHWnd(h);
-    FRetiredNotifiers.clear();
 }
 
 void TRAS::DoDisconnect()

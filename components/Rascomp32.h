@@ -153,7 +153,6 @@ class TRAS : public QObject
   private:
     void Raise(const TNotifyEvent& Event);
     void ReleaseNotifier();
-    void FlushRetiredNotifiers();
 
     QString FEntryName;
     QString FPhoneNumber;
@@ -172,10 +171,4 @@ class TRAS : public QObject
     std::int32_t FLastError = 0;
     HRASCONN FConnHandle = nullptr;
     std::uint16_t FConnectState = 0;
-
-    // A handler run by the notifier may hang up, which releases the very
-    // window that is handling the message; such a window is released from
-    // the event loop once no handler runs any more.
-    int FInNotifier = 0;
-    std::vector<HWND> FRetiredNotifiers;
 };
