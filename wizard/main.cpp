@@ -8,6 +8,8 @@ int main(int argc, char** argv)
 {
     KivoApplication app(argc, argv);
     QCoreApplication::setApplicationName("kivo95");
+    // Lets the desktop match the window to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName("org.kivo95.Wizard");
     KivoApplication::setTitle("KIVO95 Wizard");
 
     // A second start only brings the running wizard forward.
