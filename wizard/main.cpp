@@ -1,5 +1,6 @@
 // Program entry: the application title, the wizard window as main window,
 // the message loop until that window closes, exit code 0.
+#include "platform/dialup.h"
 #include "wizard/KivoApplication.h"
 #include "wizard/Select.h"
 #include "wizard/SingleInstance.h"
@@ -16,6 +17,10 @@ int main(int argc, char** argv)
     kivo::SingleInstance instance;
     if (instance.claim() == kivo::SingleInstance::Role::Secondary)
         return 0;
+
+    // No system program shows the post-dial and "connected" windows on
+    // Linux; the dial-up layer does (unless KIVO95_DIALUP_WINDOWS=0).
+    kivo::dialup::Start();
 
     TfrmSelect form;
     frmSelect = &form;
