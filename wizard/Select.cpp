@@ -1,6 +1,7 @@
 // The wizard frame: start-up, page layout, navigation and closing.
 #include "wizard/Select.h"
 
+#include "components/Rascomp32.h"
 #include "platform/system.h"
 #include "ui_Select.h"
 #include "wizard/FormFont.h"
@@ -115,6 +116,9 @@ TfrmSelect::TfrmSelect(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     ui->ConList->header()->setSectionsClickable(false);
     ui->lbEntries->setUniformItemSizes(true);
 
+    RAS = new TRAS(this);
+    RAS->setObjectName("RAS");
+    RAS->setRedialAttempts(0);
     reg = new TRegFile(this);
     reg->setObjectName("reg");
     reg->setRootKey(hkLocalMachine);
@@ -240,7 +244,8 @@ void TfrmSelect::FormCreate(QObject*)
 
     // 6. SelectedEntries exists from program start and is still empty here.
 
-    // 7. RAS->GetPhoneBookEntries() once the dialer is built in.
+    // 7. The result code is of no interest: an empty phonebook is no error.
+    RAS->GetPhoneBookEntries();
     SkipEntry = false;
     StopDialing = false;
 
@@ -399,5 +404,5 @@ void TfrmSelect::btnCloseClick(QObject*)
 void TfrmSelect::FormClose(QObject*, TCloseAction&)
 {
     StopDialing = true;
-    // RAS->Disconnect() hangs up here once the dialer is built in.
+    RAS->Disconnect();
 }

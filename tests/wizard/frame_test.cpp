@@ -2,6 +2,7 @@
 // navigation, closing.
 #include "tests/wizard/frame_support.h"
 
+#include "components/Rascomp32.h"
 #include "platform/dialup_caption.h"
 #include "ui_Select.h"
 
@@ -166,6 +167,21 @@ TEST_F(WizardTest, ConnectedCaptionFormatComesFromTheShippedStringTable)
     installed();
     create();
     EXPECT_STREQ(ConnectedCaptionFormat, "Connected to %s");
+}
+
+TEST_F(WizardTest, StartUpAsksTheDialerForThePhonebook)
+{
+    setenv("KIVO95_RAS", "sim", 1);
+    const std::string dir = std::string(std::getenv("XDG_CONFIG_HOME")) + "/kivo95";
+    std::filesystem::create_directories(dir);
+    writeFile(dir + "/phonebook.pbk", "[Office]\n[Backup]\n");
+    installed();
+    TfrmSelect& f = create();
+    EXPECT_EQ(f.RAS->RedialAttempts(), 0);
+    QStringList entries = f.RAS->PhoneBookEntries();
+    entries.sort();
+    EXPECT_EQ(entries, (QStringList{"Backup", "Office"}));
+    EXPECT_TRUE(boxes.empty());
 }
 
 // ---- page layout -------------------------------------------------------------
@@ -345,14 +361,17 @@ TEST_F(WizardTest, CloseButtonStopsDialingAndClosesTheWindow)
     EXPECT_FALSE(f.isVisible());
 }
 
-TEST_F(WizardTest, ClosingByTheTitleBarRunsFormClose)
+TEST_F(WizardTest, ClosingByTheTitleBarStopsDialingAndHangsUp)
 {
     installed();
     TfrmSelect& f = create();
     f.show();
     QSignalSpy closed(&f, &TfrmSelect::closed);
+    int hangUps = 0;
+    f.RAS->OnDisconnect = [&](QObject*, std::int32_t, const QString&) { ++hangUps; };
     StopDialing = false;
     EXPECT_TRUE(f.close());
     EXPECT_EQ(closed.count(), 1);
     EXPECT_TRUE(StopDialing);
+    EXPECT_EQ(hangUps, 1) << "the dialer's Disconnect runs on every close";
 }
