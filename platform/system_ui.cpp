@@ -2,6 +2,7 @@
 // top-level widgets and window handles.
 #include "platform/system.h"
 
+#include "platform/desktop.h"
 #include "platform/trace.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QWidget>
+#include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
@@ -261,6 +263,11 @@ HWND hwndOf(QWidget* widget)
     if (!widget)
         return nullptr;
     QWidget* top = widget->window();
+    // A widget with a desktop window is known by that window's handle, the
+    // one the desktop calls (EnumWindows, ShowWindow) use for it too.
+    if (QWindow* window = top->windowHandle())
+        if (HWND h = desktop::hwndOfWindow(window))
+            return h;
     WidgetTable& t = widgetTable();
     std::lock_guard g(t.lock);
     for (auto it = t.byHandle.begin(); it != t.byHandle.end();) {
@@ -271,10 +278,7 @@ HWND hwndOf(QWidget* widget)
         else
             ++it;
     }
-    // A widget that has a desktop window is known by it (the desktop calls
-    // see the same number); others get a handle of their own, kept for life.
-    if (WId id = top->internalWinId())
-        return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(id));
+    // Not shown yet: a handle of its own, which stays valid for its life.
     const std::uintptr_t h = kWidgetBase + t.next++;
     t.byHandle.emplace(h, top);
     return reinterpret_cast<HWND>(h);
@@ -294,8 +298,11 @@ QWidget* widgetOf(HWND hwnd)
     }
     if (!qApp)
         return nullptr;
+    QWindow* window = desktop::windowOfHwnd(hwnd);
+    if (!window)
+        return nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->internalWinId() && static_cast<std::uintptr_t>(w->internalWinId()) == h)
+        if (w->windowHandle() == window)
             return w;
     return nullptr;
 }

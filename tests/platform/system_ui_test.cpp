@@ -1,4 +1,5 @@
 // Message boxes, beeps, the file-open dialog and widget handles.
+#include "platform/desktop.h"
 #include "platform/system.h"
 #include "platform/trace.h"
 #include "tests/support/testsupport.h"
@@ -194,6 +195,19 @@ TEST(WidgetHandles, MapBothWaysAndForgetDestroyedWidgets)
     EXPECT_NE(kivo::sys::hwndOf(&other), h);
     delete top;
     EXPECT_EQ(kivo::sys::widgetOf(h), nullptr) << "a destroyed widget is no owner";
+}
+
+TEST(WidgetHandles, AShownWidgetIsKnownByItsDesktopHandle)
+{
+    QWidget top;
+    HWND before = kivo::sys::hwndOf(&top);
+    top.show();
+    ASSERT_NE(top.windowHandle(), nullptr);
+    HWND shown = kivo::sys::hwndOf(&top);
+    EXPECT_EQ(shown, kivo::desktop::hwndOfWindow(top.windowHandle()))
+        << "message boxes and the desktop calls name the window alike";
+    EXPECT_EQ(kivo::sys::widgetOf(shown), &top);
+    EXPECT_EQ(kivo::sys::widgetOf(before), &top) << "a handle given out before the window showed stays valid";
 }
 
 TEST(OpenFile, HookAnswersTheRequest)
