@@ -26,6 +26,7 @@ namespace
 {
 
 constexpr char kInstallationFile[] = "kivoinfo.pdt";
+constexpr qint64 kMaxCaptionBytes = 4096;
 
 const char* const kTitles[TfrmSelect::PageCount] = {
     "KIVO95 Wizard - Welcome (0 of 3)", "KIVO95 Wizard - Entry Selection (1 of 3)",
@@ -275,7 +276,8 @@ bool TfrmSelect::ReadInstallationFile()
     QFile file(QString::fromLatin1(kInstallationFile));
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    QByteArray line = file.readLine();
+    // A caption is one short line; a file without line ends is not read whole.
+    QByteArray line = file.readLine(kMaxCaptionBytes);
     if (file.error() != QFileDevice::NoError)
         return false;
     if (line.endsWith('\n'))

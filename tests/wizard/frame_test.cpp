@@ -102,6 +102,16 @@ TEST_F(WizardTest, EmptyInstallationFileGivesAnEmptyCaption)
     EXPECT_EQ(f.PDTCaptionText, "");
 }
 
+TEST_F(WizardTest, InstallationFileWithoutLineEndsIsReadOnlyInPart)
+{
+    writeFile(cwd.file("kivoinfo.pdt"), std::string(1 << 20, 'x'));
+    TfrmSelect& f = create("/nonexistent/initkivo");
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(f.PDTCaptionText.empty());
+    EXPECT_LE(f.PDTCaptionText.size(), 4096u);
+    EXPECT_EQ(f.PDTCaptionText.find_first_not_of('x'), std::string::npos);
+}
+
 TEST_F(WizardTest, MissingFileAndInstallerEndTheProgramWithTheInstallationError)
 {
     TfrmSelect& f = create(cwd.file("no-initkivo"));
