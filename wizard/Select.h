@@ -86,7 +86,7 @@ class TfrmSelect : public QWidget
 
     std::unique_ptr<Ui::TfrmSelect> ui; // the controls, by their given names
     TRegFile* reg = nullptr;            // RootKey local machine
-    TRAS* RAS = nullptr;                // the dialer, once it is built in
+    TRAS* RAS = nullptr;                // the dialer; RedialAttempts 0
     QTimer* Timer1 = nullptr;           // 1000 ms, disabled
     std::string PDTCaptionText;         // the PDTCaption setting, read at start-up
 
