@@ -309,7 +309,11 @@ class NmBackend final : public QObject, public RasBackend
         m_watcher = new QDBusServiceWatcher(
             kService, *m_bus,
             QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration, this);
-        connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { fetchActiveList(); });
+        connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] {
+            // A new NetworkManager numbers its profiles anew.
+            m_profiles.clear();
+            fetchActiveList();
+        });
         connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] { onServiceGone(); });
         fetchActiveList();
     }
@@ -385,7 +389,9 @@ class NmBackend final : public QObject, public RasBackend
             if (!c.active.isEmpty()) {
                 m_byActive.erase(c.active);
                 m_ignored.insert(c.active);
-                if (!c.ended)
+                // Also after a failure while NetworkManager still lists it:
+                // it may be trying on, and a hang-up means stop.
+                if (!c.ended || m_activeList.contains(c.active))
                     deactivate(c.active);
             } else if (!c.ended) {
                 // NetworkManager has not answered the activation yet: take
@@ -755,6 +761,8 @@ class NmBackend final : public QObject, public RasBackend
         const QString active = reply.arguments().value(0).value<QDBusObjectPath>().path();
         if (it == m_conns.end()) {
             if (hungUp && !active.isEmpty()) {
+                // The list may have shown it already, as someone else's.
+                m_foreign.erase(active);
                 m_ignored.insert(active);
                 deactivate(active);
             }
@@ -908,6 +916,7 @@ class NmBackend final : public QObject, public RasBackend
     void onServiceGone()
     {
         qCWarning(lcRasNm, "NetworkManager left the system bus");
+        m_profiles.clear();
         for (auto& [id, c] : m_conns)
             end(c, ERROR_RASMAN_CANNOT_INITIALIZE, ERROR_RASMAN_CANNOT_INITIALIZE);
         ++m_listSerial;

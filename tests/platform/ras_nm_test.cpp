@@ -370,8 +370,9 @@ TEST_F(NmBackendTest, HangUpBeforeNetworkManagerAnswersTakesTheActivationBack)
                 return true;
         return false;
     }));
-    EXPECT_TRUE(steps[id].empty());
     EXPECT_TRUE(waitUntil([&] { return nm.activeConnections().isEmpty(); }));
+    settle(*b);
+    EXPECT_TRUE(steps[id].empty());
     EXPECT_TRUE(b->connections().empty());
 }
 
