@@ -206,6 +206,9 @@ constexpr DWORD ERROR_USER_DISCONNECTION = 631;
 constexpr DWORD ERROR_INVALID_SIZE = 632;
 constexpr DWORD ERROR_PORT_NOT_AVAILABLE = 633;
 constexpr DWORD ERROR_REQUEST_TIMEOUT = 638;
+// Windows' text speaks of dialling in; here it is this user who may not dial
+// out (NetworkManager's polkit refuses, or pppd may not be run).
+constexpr DWORD ERROR_NO_DIALIN_PERMISSION = 649;
 constexpr DWORD ERROR_FROM_DEVICE = 651;
 constexpr DWORD ERROR_LINE_BUSY = 676;
 constexpr DWORD ERROR_VOICE_ANSWER = 677;
@@ -214,6 +217,8 @@ constexpr DWORD ERROR_NO_CARRIER = 679;
 constexpr DWORD ERROR_NO_DIALTONE = 680;
 constexpr DWORD ERROR_AUTHENTICATION_FAILURE = 691;
 constexpr DWORD ERROR_HARDWARE_FAILURE = 692;
+// The dial-up service (NetworkManager) is not on the bus or the bus is not there.
+constexpr DWORD ERROR_RASMAN_CANNOT_INITIALIZE = 711;
 constexpr DWORD ERROR_IP_CONFIGURATION = 716;
 constexpr DWORD ERROR_PPP_TIMEOUT = 718;
 constexpr DWORD ERROR_PPP_LCP_TERMINATED = 734;

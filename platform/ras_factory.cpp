@@ -1,6 +1,7 @@
 // Chooses the RAS backend: KIVO95_RAS names one, else the first candidate
 // that can serve this machine, else the simulated service.
 #include "platform/ras_backend.h"
+#include "platform/ras_nm.h"
 
 #include <QByteArray>
 #include <QLoggingCategory>
@@ -28,6 +29,7 @@ bool simAvailable(std::string& why)
 // Tried in this order when KIVO95_RAS does not choose. The simulated
 // service is always available, so it comes last.
 const Candidate kCandidates[] = {
+    {"nm", nmAvailable, makeNmBackend},
     {"sim", simAvailable, makeSimBackend},
 };
 
