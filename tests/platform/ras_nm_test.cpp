@@ -35,6 +35,13 @@ const std::vector<RasStep> kWholeLadder = {
     {RASCS_Authenticated, 0},   {RASCS_Connected, 0},
 };
 
+DialRequest req(const std::string& entry)
+{
+    DialRequest r;
+    r.entryName = entry;
+    return r;
+}
+
 class NmBackendTest : public ::testing::Test
 {
   protected:
@@ -68,6 +75,14 @@ class NmBackendTest : public ::testing::Test
                    (steps[id].back().second != 0 || steps[id].back().first == RASCS_Disconnected);
         });
     }
+    // Dials and waits until NetworkManager's activation is under way.
+    ConnId dialUnderWay(RasBackend& b, const std::string& entry)
+    {
+        ConnId id = 0;
+        EXPECT_EQ(b.dial(req(entry), id), 0u);
+        EXPECT_TRUE(waitForStep(id, {RASCS_PortOpened, 0}));
+        return id;
+    }
     // Returns once every signal NetworkManager sent so far has been handled:
     // a call of the backend's own answered after them, then the events they
     // were queued as.
@@ -87,13 +102,6 @@ class NmBackendTest : public ::testing::Test
     NmStandIn nm;
     std::map<ConnId, std::vector<RasStep>> steps;
 };
-
-DialRequest req(const std::string& entry)
-{
-    DialRequest r;
-    r.entryName = entry;
-    return r;
-}
 
 std::vector<std::string> entriesOf(RasBackend& b, DWORD* result = nullptr)
 {
@@ -152,9 +160,7 @@ TEST_F(NmBackendTest, StatesWalkedByNetworkManagerBecomeRasStepsInOrder)
     const QString dev = nm.addDevice("modem0", "ttyUSB0");
     nm.activateSlowly(dev);
     auto b = makeBackend();
-    ConnId id = 0;
-    ASSERT_EQ(b->dial(req("Dial-up"), id), 0u);
-    ASSERT_TRUE(waitForStep(id, {RASCS_PortOpened, 0}));
+    const ConnId id = dialUnderWay(*b, "Dial-up");
     EXPECT_EQ(steps[id], (std::vector<RasStep>{{RASCS_OpenPort, 0}, {RASCS_PortOpened, 0}}));
     const QString active = latestActive();
 
@@ -234,9 +240,7 @@ TEST_F(NmBackendTest, EveryDeviceFailureReasonBecomesItsRasError)
     auto b = makeBackend();
     for (const ReasonCase& row : kDeviceReasons) {
         SCOPED_TRACE(row.name);
-        ConnId id = 0;
-        ASSERT_EQ(b->dial(req("Dial-up"), id), 0u);
-        ASSERT_TRUE(waitForStep(id, {RASCS_PortOpened, 0}));
+        const ConnId id = dialUnderWay(*b, "Dial-up");
         nm.deviceState(dev, kDevPrepare, kDevDisconnected, 0);
         ASSERT_TRUE(waitForStep(id, {RASCS_ConnectDevice, 0}));
         nm.deviceState(dev, kDevFailed, kDevPrepare, row.reason);
@@ -259,9 +263,7 @@ TEST_F(NmBackendTest, EveryConnectionReasonBecomesItsRasError)
     auto b = makeBackend();
     for (const ReasonCase& row : kConnectionReasons) {
         SCOPED_TRACE(row.name);
-        ConnId id = 0;
-        ASSERT_EQ(b->dial(req("Office"), id), 0u);
-        ASSERT_TRUE(waitForStep(id, {RASCS_PortOpened, 0}));
+        const ConnId id = dialUnderWay(*b, "Office");
         nm.activeState(latestActive(), kActDeactivated, row.reason);
         ASSERT_TRUE(waitForEnd(id));
         EXPECT_EQ(steps[id].back(), (RasStep{RASCS_PortOpened, row.error}));
@@ -275,9 +277,7 @@ TEST_F(NmBackendTest, ReasonGivenWhileGoingDownIsKeptForTheEnd)
     const QString dev = nm.addDevice("eth0", "eth0", kDevActivated);
     nm.activateSlowly(dev);
     auto b = makeBackend();
-    ConnId id = 0;
-    ASSERT_EQ(b->dial(req("Office"), id), 0u);
-    ASSERT_TRUE(waitForStep(id, {RASCS_PortOpened, 0}));
+    const ConnId id = dialUnderWay(*b, "Office");
     const QString active = latestActive();
     nm.vpnState(active, kVpnConnect, 1);
     ASSERT_TRUE(waitForStep(id, {RASCS_Authenticate, 0}));
@@ -295,9 +295,7 @@ TEST_F(NmBackendTest, VpnFailureCarriesItsReason)
     const QString dev = nm.addDevice("eth0", "eth0", kDevActivated);
     nm.activateSlowly(dev);
     auto b = makeBackend();
-    ConnId id = 0;
-    ASSERT_EQ(b->dial(req("Office"), id), 0u);
-    ASSERT_TRUE(waitForStep(id, {RASCS_PortOpened, 0}));
+    const ConnId id = dialUnderWay(*b, "Office");
     nm.vpnState(latestActive(), kVpnFailed, 10);
     ASSERT_TRUE(waitForEnd(id));
     EXPECT_EQ(steps[id].back(), (RasStep{RASCS_PortOpened, ERROR_AUTHENTICATION_FAILURE}));
