@@ -1,7 +1,7 @@
 // The NetworkManager backend: entries are NetworkManager's connection
 // profiles, a dial is ActivateConnection, and the StateChanged signals of the
 // active connection, its VPN side and its device are turned into the RAS
-// steps and error codes (the one table below).
+// steps and error codes (with the one table in ras_nm_reasons.cpp).
 //
 // Nothing here waits for NetworkManager on the event loop's time except the
 // listing of profiles, which RasEnumEntriesA must answer at once: it is
@@ -68,6 +68,9 @@ constexpr int kListTimeoutMs = 3000;
 constexpr int kActivateTimeoutMs = 25000;
 // Property reads and DeactivateConnection.
 constexpr int kCallTimeoutMs = 5000;
+// Device states kept per dial until its devices are known (a few at most in
+// the moment between the answer to the activation and the read of it).
+constexpr std::size_t kMaxEarlyStates = 32;
 
 // NMActiveConnectionState
 constexpr unsigned kActiveActivating = 1;
@@ -95,99 +98,6 @@ constexpr unsigned kDeviceIpConfig = 70;
 constexpr unsigned kDeviceActivated = 100;
 constexpr unsigned kDeviceDeactivating = 110;
 constexpr unsigned kDeviceFailed = 120;
-
-struct ReasonRow {
-    ReasonSource source;
-    unsigned reason;
-    DWORD error;
-};
-
-// Why NetworkManager says a connection failed or ended, as RAS error codes.
-// Reasons not listed (none, unknown, a new activation replacing the old one)
-// say nothing; the caller then falls back to what it knows otherwise.
-constexpr ReasonRow kReasons[] = {
-    // NMDeviceStateReason
-    {ReasonSource::Device, 5, ERROR_IP_CONFIGURATION},             // IP_CONFIG_UNAVAILABLE
-    {ReasonSource::Device, 6, ERROR_IP_CONFIGURATION},             // IP_CONFIG_EXPIRED
-    {ReasonSource::Device, 7, ERROR_AUTHENTICATION_FAILURE},       // NO_SECRETS
-    {ReasonSource::Device, 12, ERROR_PORT_NOT_AVAILABLE},          // PPP_START_FAILED
-    {ReasonSource::Device, 13, ERROR_REMOTE_DISCONNECTION},        // PPP_DISCONNECT
-    {ReasonSource::Device, 14, ERROR_PPP_LCP_TERMINATED},          // PPP_FAILED
-    {ReasonSource::Device, 23, ERROR_LINE_BUSY},                   // MODEM_BUSY
-    {ReasonSource::Device, 24, ERROR_NO_DIALTONE},                 // MODEM_NO_DIAL_TONE
-    {ReasonSource::Device, 25, ERROR_NO_CARRIER},                  // MODEM_NO_CARRIER
-    {ReasonSource::Device, 26, ERROR_NO_ANSWER},                   // MODEM_DIAL_TIMEOUT
-    {ReasonSource::Device, 27, ERROR_FROM_DEVICE},                 // MODEM_DIAL_FAILED
-    {ReasonSource::Device, 28, ERROR_HARDWARE_FAILURE},            // MODEM_INIT_FAILED
-    {ReasonSource::Device, 36, ERROR_PORT_DISCONNECTED},           // REMOVED
-    {ReasonSource::Device, 38, ERROR_CANNOT_FIND_PHONEBOOK_ENTRY}, // CONNECTION_REMOVED
-    {ReasonSource::Device, 39, ERROR_USER_DISCONNECTION},          // USER_REQUESTED
-    {ReasonSource::Device, 40, ERROR_PORT_DISCONNECTED},           // CARRIER
-    {ReasonSource::Device, 43, ERROR_DEVICE_DOES_NOT_EXIST},       // MODEM_NOT_FOUND
-    // NMActiveConnectionStateReason (and NMVpnConnectionStateReason)
-    {ReasonSource::Connection, 2, ERROR_USER_DISCONNECTION},           // USER_DISCONNECTED
-    {ReasonSource::Connection, 3, ERROR_PORT_DISCONNECTED},            // DEVICE_DISCONNECTED
-    {ReasonSource::Connection, 4, ERROR_PORT_DISCONNECTED},            // SERVICE_STOPPED
-    {ReasonSource::Connection, 5, ERROR_IP_CONFIGURATION},             // IP_CONFIG_INVALID
-    {ReasonSource::Connection, 6, ERROR_REQUEST_TIMEOUT},              // CONNECT_TIMEOUT
-    {ReasonSource::Connection, 7, ERROR_REQUEST_TIMEOUT},              // SERVICE_START_TIMEOUT
-    {ReasonSource::Connection, 8, ERROR_PORT_NOT_AVAILABLE},           // SERVICE_START_FAILED
-    {ReasonSource::Connection, 9, ERROR_AUTHENTICATION_FAILURE},       // NO_SECRETS
-    {ReasonSource::Connection, 10, ERROR_AUTHENTICATION_FAILURE},      // LOGIN_FAILED
-    {ReasonSource::Connection, 11, ERROR_CANNOT_FIND_PHONEBOOK_ENTRY}, // CONNECTION_REMOVED
-    {ReasonSource::Connection, 14, ERROR_PORT_DISCONNECTED},           // DEVICE_REMOVED
-};
-
-struct DBusErrorRow {
-    const char* name;
-    DWORD error;
-};
-
-// Failed calls. Permission errors end in ".PermissionDenied" whichever part
-// of NetworkManager refuses; they are matched by that ending. Codes of 600
-// and above only: a dial that fails with anything lower would not end the
-// dial queue's attempt.
-constexpr DBusErrorRow kDBusErrors[] = {
-    {"org.freedesktop.DBus.Error.ServiceUnknown", ERROR_RASMAN_CANNOT_INITIALIZE},
-    {"org.freedesktop.DBus.Error.NameHasNoOwner", ERROR_RASMAN_CANNOT_INITIALIZE},
-    {"org.freedesktop.DBus.Error.NoServer", ERROR_RASMAN_CANNOT_INITIALIZE},
-    {"org.freedesktop.DBus.Error.Disconnected", ERROR_RASMAN_CANNOT_INITIALIZE},
-    {"org.freedesktop.DBus.Error.NoReply", ERROR_REQUEST_TIMEOUT},
-    {"org.freedesktop.DBus.Error.Timeout", ERROR_REQUEST_TIMEOUT},
-    {"org.freedesktop.DBus.Error.TimedOut", ERROR_REQUEST_TIMEOUT},
-    {"org.freedesktop.DBus.Error.AccessDenied", ERROR_NO_DIALIN_PERMISSION},
-    {"org.freedesktop.DBus.Error.UnknownObject", ERROR_CANNOT_FIND_PHONEBOOK_ENTRY},
-    {"org.freedesktop.NetworkManager.UnknownConnection", ERROR_CANNOT_FIND_PHONEBOOK_ENTRY},
-    {"org.freedesktop.NetworkManager.UnknownDevice", ERROR_DEVICE_DOES_NOT_EXIST},
-    {"org.freedesktop.NetworkManager.ConnectionNotAvailable", ERROR_DEVICE_DOES_NOT_EXIST},
-    {"org.freedesktop.NetworkManager.AgentManager.NoSecrets", ERROR_AUTHENTICATION_FAILURE},
-    {"org.freedesktop.NetworkManager.AgentManager.UserCanceled", ERROR_AUTHENTICATION_FAILURE},
-};
-
-} // namespace
-
-DWORD reasonError(ReasonSource source, unsigned reason)
-{
-    for (const ReasonRow& r : kReasons)
-        if (r.source == source && r.reason == reason)
-            return r.error;
-    return 0;
-}
-
-DWORD dbusError(const QString& errorName)
-{
-    if (errorName.endsWith(QLatin1String(".PermissionDenied")))
-        return ERROR_NO_DIALIN_PERMISSION;
-    for (const DBusErrorRow& r : kDBusErrors)
-        if (errorName == QLatin1String(r.name))
-            return r.error;
-    // NetworkManager refused for a reason of its own (Failed,
-    // DependencyFailed, an error of a VPN plugin, ...).
-    return ERROR_FROM_DEVICE;
-}
-
-namespace
-{
 
 QString systemBusAddress()
 {
@@ -491,9 +401,16 @@ class NmBackend final : public QObject, public RasBackend
             return;
         const unsigned state = a[0].toUInt();
         const unsigned reason = a[2].toUInt();
-        for (auto& [id, c] : m_conns)
-            if (!c.ended && !c.vpn && c.devices.contains(m.path()))
+        for (auto& [id, c] : m_conns) {
+            if (c.ended || c.vpn)
+                continue;
+            if (c.devices.contains(m.path()))
                 applyDeviceState(c, state, reason);
+            else if (c.devices.isEmpty() && c.early.size() < kMaxEarlyStates)
+                // Its devices are not known yet: a quick failure must not be
+                // missed while they are being asked for.
+                c.early.push_back({m.path(), state, reason});
+        }
     }
 
     void onManagerProperties(const QDBusMessage& m)
@@ -530,7 +447,14 @@ class NmBackend final : public QObject, public RasBackend
         DWORD state = RASCS_OpenPort;
         DWORD error = 0;
         DWORD pendingError = 0; // why it is going down, while it goes down
-        bool ended = false;     // failure or drop reported: nothing more
+        // Device states seen before the devices of the connection were known.
+        struct DeviceState {
+            QString device;
+            unsigned state;
+            unsigned reason;
+        };
+        std::vector<DeviceState> early;
+        bool ended = false; // failure or drop reported: nothing more
         std::string deviceType;
         std::string deviceName = "NetworkManager";
     };
@@ -793,7 +717,13 @@ class NmBackend final : public QObject, public RasBackend
             if (name == QLatin1String("org.freedesktop.DBus.Error.UnknownObject") ||
                 name == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod") ||
                 name == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs")) {
-                end(c, 0, ERROR_PORT_DISCONNECTED);
+                // Which device was ours cannot be asked any more; a device
+                // that failed meanwhile is the best word on why.
+                DWORD error = 0;
+                for (const Conn::DeviceState& d : c.early)
+                    if (d.state == kDeviceFailed)
+                        error = reasonError(ReasonSource::Device, d.reason);
+                end(c, error, ERROR_PORT_DISCONNECTED);
             } else {
                 const DWORD code = dbusError(name);
                 traceFailure(QStringLiteral("Connection.Active.GetAll"), reply, code);
@@ -804,6 +734,12 @@ class NmBackend final : public QObject, public RasBackend
         const QVariantMap props = variantMap(reply.arguments().value(0));
         c.vpn = c.vpn || props.value(QStringLiteral("Vpn")).toBool();
         c.devices = objectPaths(props.value(QStringLiteral("Devices")));
+        const auto early = std::move(c.early);
+        c.early.clear();
+        // What the devices did first happened before this snapshot.
+        for (const Conn::DeviceState& d : early)
+            if (!c.vpn && c.devices.contains(d.device))
+                applyDeviceState(c, d.state, d.reason);
         applyActiveState(c, props.value(QStringLiteral("State")).toUInt(), 0);
         if (!c.ended && !c.devices.isEmpty())
             call(propsCall(c.devices.front(), QStringLiteral("GetAll"), kDeviceIface), kCallTimeoutMs,

@@ -255,6 +255,28 @@ TEST_F(NmBackendTest, EveryDeviceFailureReasonBecomesItsRasError)
     }
 }
 
+TEST_F(NmBackendTest, DeviceFailureBeforeTheActivationIsReadIsNotMissed)
+{
+    nm.addProfile("Dial-up", "gsm");
+    const QString dev = nm.addDevice("modem0", "ttyUSB0");
+    // The device gives up (modem not found) before NetworkManager's answer
+    // reaches us; its own properties no longer say so afterwards.
+    nm.replaceMethod(NmStandIn::kManagerPath, "org.freedesktop.NetworkManager", "ActivateConnection", "ooo",
+                     "o",
+                     QString("ret = self.activate_connection(self, args[0], args[1], args[2])\n"
+                             "a = objects[ret]\n"
+                             "a.Set('%1', 'State', dbus.UInt32(1))\n"
+                             "a.Set('%1', 'Devices', dbus.Array([dbus.ObjectPath('%2')], signature='o'))\n"
+                             "objects['%2'].EmitSignal('%3', 'StateChanged', 'uuu', "
+                             "[dbus.UInt32(120), dbus.UInt32(40), dbus.UInt32(43)])\n")
+                         .arg(NmStandIn::kActiveIface, dev, NmStandIn::kDeviceIface));
+    auto b = makeBackend();
+    ConnId id = 0;
+    ASSERT_EQ(b->dial(req("Dial-up"), id), 0u);
+    ASSERT_TRUE(waitForEnd(id));
+    EXPECT_EQ(steps[id].back().second, ERROR_DEVICE_DOES_NOT_EXIST);
+}
+
 TEST_F(NmBackendTest, EveryConnectionReasonBecomesItsRasError)
 {
     nm.addProfile("Office", "vpn");
