@@ -10,7 +10,9 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <unordered_map>
 
 namespace kivo::desktop
 {
@@ -118,6 +120,51 @@ bool isXid(HWND hwnd, std::uint32_t& xid)
     return true;
 }
 
+// What one enumeration found on the X server: the windows and their titles,
+// fetched in a few round trips. Every enumeration, from any thread, reuses it
+// until the change count moves on: nothing it shows can have changed unseen
+// before that (a change's event moves the count once it has been read).
+struct XPass {
+    const void* server = nullptr;
+    unsigned generation = 0;
+    std::vector<std::uint32_t> windows;
+    std::unordered_map<std::uint32_t, PrefetchedTitle> titles;
+};
+
+struct LastPass {
+    std::mutex lock;
+    std::shared_ptr<const XPass> pass;
+};
+
+LastPass& lastPass()
+{
+    static auto* p = new LastPass; // read by threads that may outlive main()
+    return *p;
+}
+
+std::shared_ptr<const XPass> xPass(X11Desktop& x)
+{
+    const unsigned generation = kivo::desktop::WindowGeneration();
+    LastPass& last = lastPass();
+    {
+        std::lock_guard g(last.lock);
+        if (last.pass && last.pass->server == &x && last.pass->generation == generation)
+            return last.pass;
+    }
+    auto pass = std::make_shared<XPass>();
+    pass->server = &x;
+    pass->generation = generation;
+    pass->windows = x11Windows(x);
+    pass->titles = x11Titles(x, pass->windows);
+    std::lock_guard g(last.lock);
+    last.pass = pass;
+    return pass;
+}
+
+// The titles of the enumeration running on this thread, for the
+// GetWindowTextA calls of its callback.
+thread_local const std::unordered_map<std::uint32_t, PrefetchedTitle>* t_titles = nullptr;
+
 } // namespace
 
 namespace trace = kivo::trace;
@@ -125,13 +172,18 @@ namespace trace = kivo::trace;
 BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam)
 {
     std::vector<HWND> windows;
+    std::shared_ptr<const XPass> pass;
     if (proc) {
-        if (ownListed()) {
+        const auto x = x11();
+        // Own windows drawn on an X server are its clients, unless the layer
+        // has no connection to it.
+        if (ownListed() || !x) {
             for (const OwnWindow& w : ownWindows())
                 windows.push_back(w.hwnd);
         }
-        if (auto x = x11()) {
-            for (std::uint32_t xid : x11Windows(*x))
+        if (x) {
+            pass = xPass(*x);
+            for (std::uint32_t xid : pass->windows)
                 windows.push_back(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(xid)));
         }
     }
@@ -143,6 +195,11 @@ BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam)
                     std::to_string(windows.size()) + " windows");
     if (!proc)
         return FALSE;
+    struct Prefetch {
+        const std::unordered_map<std::uint32_t, PrefetchedTitle>* outer = t_titles;
+        ~Prefetch() { t_titles = outer; }
+    } restore;
+    t_titles = pass ? &pass->titles : nullptr;
     for (HWND h : windows) {
         if (!proc(h, lParam))
             return FALSE;
@@ -161,8 +218,18 @@ INT GetWindowTextA(HWND hwnd, LPSTR buffer, INT maxCount)
         if (ownWindow(hwnd, own)) {
             title = std::move(own.title);
         } else if (isXid(hwnd, xid)) {
-            if (auto x = x11())
-                x11Title(*x, xid, room, title);
+            bool fetched = false;
+            if (t_titles) {
+                const auto ahead = t_titles->find(xid);
+                fetched = ahead != t_titles->end() &&
+                          (ahead->second.complete || ahead->second.title.size() >= room);
+                if (fetched)
+                    title = ahead->second.title;
+            }
+            if (!fetched) {
+                if (auto x = x11())
+                    x11Title(*x, xid, room, title);
+            }
         }
         // A title with a zero byte in it ends there, as a C string does.
         title.resize(std::min({title.size(), room, std::strlen(title.c_str())}));

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kivo::desktop::detail
@@ -28,6 +29,14 @@ void shutdownX11();
 std::vector<std::uint32_t> x11Windows(X11Desktop& x);
 // Title as UTF-8, at most maxBytes bytes; false for an unknown window.
 bool x11Title(X11Desktop& x, std::uint32_t window, std::size_t maxBytes, std::string& title);
+// The titles of many windows at once, in one round trip: an enumeration
+// fetches them ahead for the GetWindowTextA calls its callback makes.
+struct PrefetchedTitle {
+    std::string title;
+    bool complete = false; // not cut by the prefetch's size limit
+};
+std::unordered_map<std::uint32_t, PrefetchedTitle> x11Titles(X11Desktop& x,
+                                                             const std::vector<std::uint32_t>& windows);
 // 1 visible, 0 not, -1 unknown window.
 int x11Visible(X11Desktop& x, std::uint32_t window);
 // The visibility before (as x11Visible), after carrying out the command.

@@ -96,6 +96,9 @@ class Tracker : public QObject
         s.listed = false;
     }
 
+    // A window's Show event comes after its native window exists and before
+    // it is mapped: renewing the snapshot here, at once, means no other
+    // thread finds the window on the X server before it is known as ours.
     bool eventFilter(QObject* obj, QEvent* e) override
     {
         if (obj->isWindowType()) {
@@ -103,6 +106,8 @@ class Tracker : public QObject
             case QEvent::Show:
             case QEvent::Hide:
             case QEvent::PlatformSurface:
+                refresh();
+                break;
             case QEvent::WindowStateChange:
                 scheduleRefresh();
                 break;

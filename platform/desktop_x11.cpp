@@ -24,6 +24,7 @@
 #include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace kivo::desktop::detail
 {
@@ -41,6 +42,8 @@ constexpr std::uint32_t kIconicState = 3;
 
 // Titles longer than this are never needed (the callers' buffers are small).
 constexpr std::uint32_t kMaxTitleLongs = 1024;
+// Fetched ahead for a whole enumeration: enough for the usual buffers.
+constexpr std::uint32_t kPrefetchLongs = 128;
 
 struct Atoms {
     xcb_atom_t netClientListStacking = XCB_ATOM_NONE;
@@ -138,7 +141,7 @@ class X11Desktop
 
     std::optional<std::vector<xcb_window_t>> windowList(xcb_connection_t* c, xcb_window_t w,
                                                         xcb_atom_t property);
-    bool windowManagerRuns(xcb_connection_t* c);
+    bool windowManagerRuns(xcb_connection_t* c, const std::optional<std::vector<xcb_window_t>>& check);
     std::vector<xcb_window_t> children(xcb_connection_t* c, xcb_window_t w);
     std::vector<xcb_window_t> clientsBottomUp(xcb_connection_t* c);
 
@@ -155,10 +158,16 @@ class X11Desktop
     std::set<xcb_window_t> m_watched; // event thread only
 };
 
-std::optional<std::vector<xcb_window_t>> X11Desktop::windowList(xcb_connection_t* c, xcb_window_t w,
-                                                                xcb_atom_t property)
+namespace
 {
-    auto cookie = xcb_get_property(c, 0, w, property, XCB_ATOM_WINDOW, 0, 1u << 16);
+
+xcb_get_property_cookie_t askWindowList(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property)
+{
+    return xcb_get_property(c, 0, w, property, XCB_ATOM_WINDOW, 0, 1u << 16);
+}
+
+std::optional<std::vector<xcb_window_t>> readWindowList(xcb_connection_t* c, xcb_get_property_cookie_t cookie)
+{
     XPtr<xcb_get_property_reply_t> r(xcb_get_property_reply(c, cookie, nullptr));
     if (!r || r->type != XCB_ATOM_WINDOW || r->format != 32)
         return std::nullopt;
@@ -167,12 +176,19 @@ std::optional<std::vector<xcb_window_t>> X11Desktop::windowList(xcb_connection_t
     return std::vector<xcb_window_t>(v, v + n);
 }
 
+} // namespace
+
+std::optional<std::vector<xcb_window_t>> X11Desktop::windowList(xcb_connection_t* c, xcb_window_t w,
+                                                                xcb_atom_t property)
+{
+    return readWindowList(c, askWindowList(c, w, property));
+}
+
 // EWMH: a window manager that runs names a window of its own on the root,
 // and that window names itself. A stale property left by a window manager
 // that died fails the second half.
-bool X11Desktop::windowManagerRuns(xcb_connection_t* c)
+bool X11Desktop::windowManagerRuns(xcb_connection_t* c, const std::optional<std::vector<xcb_window_t>>& check)
 {
-    auto check = windowList(c, root, atoms.netSupportingWmCheck);
     if (!check || check->empty())
         return false;
     auto self = windowList(c, check->front(), atoms.netSupportingWmCheck);
@@ -209,11 +225,18 @@ xcb_window_t X11Desktop::findClientBelow(xcb_connection_t* c, xcb_window_t frame
 
 std::vector<xcb_window_t> X11Desktop::clientsBottomUp(xcb_connection_t* c)
 {
-    if (windowManagerRuns(c)) {
-        if (auto l = windowList(c, root, atoms.netClientListStacking))
-            return *l;
-        if (auto l = windowList(c, root, atoms.netClientList))
-            return *l;
+    // The three root properties in one round trip: this runs on every pass.
+    const auto checkCookie = askWindowList(c, root, atoms.netSupportingWmCheck);
+    const auto stackingCookie = askWindowList(c, root, atoms.netClientListStacking);
+    const auto listCookie = askWindowList(c, root, atoms.netClientList);
+    const auto check = readWindowList(c, checkCookie);
+    auto stacking = readWindowList(c, stackingCookie);
+    auto list = readWindowList(c, listCookie);
+    if (windowManagerRuns(c, check)) {
+        if (stacking)
+            return std::move(*stacking);
+        if (list)
+            return std::move(*list);
     }
     // No EWMH list: the root's children that are (or hold) ICCCM clients. A
     // program mapping a window without any window manager sets no WM_STATE,
@@ -457,23 +480,37 @@ std::vector<std::uint32_t> x11Windows(X11Desktop& x)
     return list;
 }
 
-bool x11Title(X11Desktop& x, std::uint32_t w, std::size_t maxBytes, std::string& title)
+namespace
 {
-    const auto longs = static_cast<std::uint32_t>(std::min<std::size_t>(maxBytes / 4 + 1, kMaxTitleLongs));
-    auto netCookie = xcb_get_property(x.query, 0, w, x.atoms.netWmName, x.atoms.utf8String, 0, longs);
-    auto nameCookie = xcb_get_property(x.query, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, longs);
+
+struct TitleRequest {
+    xcb_get_property_cookie_t net;
+    xcb_get_property_cookie_t name;
+};
+
+TitleRequest askTitle(X11Desktop& x, std::uint32_t w, std::uint32_t longs)
+{
+    return {xcb_get_property(x.query, 0, w, x.atoms.netWmName, x.atoms.utf8String, 0, longs),
+            xcb_get_property(x.query, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, longs)};
+}
+
+// False for an unknown window. complete: the whole title was fetched.
+bool readTitle(X11Desktop& x, const TitleRequest& request, std::string& title, bool& complete)
+{
     xcb_generic_error_t* error = nullptr;
-    XPtr<xcb_get_property_reply_t> net(xcb_get_property_reply(x.query, netCookie, &error));
+    XPtr<xcb_get_property_reply_t> net(xcb_get_property_reply(x.query, request.net, &error));
     std::free(error);
     error = nullptr;
-    XPtr<xcb_get_property_reply_t> name(xcb_get_property_reply(x.query, nameCookie, &error));
+    XPtr<xcb_get_property_reply_t> name(xcb_get_property_reply(x.query, request.name, &error));
     std::free(error);
     if (!net && !name)
         return false;
     title.clear();
+    complete = true;
     if (net && net->type == x.atoms.utf8String && net->format == 8) {
         title.assign(static_cast<const char*>(xcb_get_property_value(net.get())),
                      static_cast<std::size_t>(xcb_get_property_value_length(net.get())));
+        complete = net->bytes_after == 0;
     } else if (name && name->format == 8 && name->type != XCB_ATOM_NONE) {
         const auto* p = static_cast<const std::uint8_t*>(xcb_get_property_value(name.get()));
         const auto n = static_cast<std::size_t>(xcb_get_property_value_length(name.get()));
@@ -481,10 +518,38 @@ bool x11Title(X11Desktop& x, std::uint32_t w, std::size_t maxBytes, std::string&
         const bool latin1 = name->type == XCB_ATOM_STRING ||
                             (name->type == x.atoms.compoundText && std::find(p, p + n, 0x1B) == p + n);
         title = latin1 ? latin1ToUtf8(p, n) : std::string(reinterpret_cast<const char*>(p), n);
+        complete = name->bytes_after == 0;
     }
+    return true;
+}
+
+} // namespace
+
+bool x11Title(X11Desktop& x, std::uint32_t w, std::size_t maxBytes, std::string& title)
+{
+    const auto longs = static_cast<std::uint32_t>(std::min<std::size_t>(maxBytes / 4 + 1, kMaxTitleLongs));
+    bool complete = false;
+    if (!readTitle(x, askTitle(x, w, longs), title, complete))
+        return false;
     if (title.size() > maxBytes)
         title.resize(maxBytes);
     return true;
+}
+
+std::unordered_map<std::uint32_t, PrefetchedTitle> x11Titles(X11Desktop& x,
+                                                             const std::vector<std::uint32_t>& windows)
+{
+    std::vector<TitleRequest> requests;
+    requests.reserve(windows.size());
+    for (std::uint32_t w : windows)
+        requests.push_back(askTitle(x, w, kPrefetchLongs));
+    std::unordered_map<std::uint32_t, PrefetchedTitle> titles;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        PrefetchedTitle t;
+        if (readTitle(x, requests[i], t.title, t.complete))
+            titles.emplace(windows[i], std::move(t));
+    }
+    return titles;
 }
 
 int x11Visible(X11Desktop& x, std::uint32_t w)

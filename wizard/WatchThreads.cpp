@@ -11,7 +11,8 @@ SharedText TuneFile;
 std::atomic<bool> TunePlayed{false};
 std::atomic<bool> WindowHidden{false};
 
-namespace {
+namespace
+{
 
 // A watching thread sleeps until the desktop changes; this bound only
 // limits how long a change it could not be told of (none is known) would go
@@ -42,11 +43,11 @@ struct FWThreads {
 
 FWThreads& fwThreads()
 {
-    static auto* t = new FWThreads;  // used by threads that may outlive main()
+    static auto* t = new FWThreads; // used by threads that may outlive main()
     return *t;
 }
 
-}  // namespace
+} // namespace
 
 // ---- shared state -----------------------------------------------------------
 

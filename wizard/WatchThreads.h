@@ -17,12 +17,13 @@
 #include <thread>
 
 // A text shared with the worker threads: read whole, written whole.
-class SharedText {
-public:
+class SharedText
+{
+  public:
     void store(std::string text);
     std::string load() const;
 
-private:
+  private:
     mutable std::mutex m_lock;
     std::string m_text;
 };
@@ -43,8 +44,9 @@ void ClearTunePlayed();
 // Execute polls; WaitFor waits for Execute's end; with FreeOnTerminate the
 // object deletes itself when Execute returns (then nobody may touch it,
 // WaitFor included). Deleting a running thread terminates it and waits.
-class TThread {
-public:
+class TThread
+{
+  public:
     TThread();
     virtual ~TThread();
     TThread(const TThread&) = delete;
@@ -64,7 +66,7 @@ public:
     // The thread object whose Execute runs on the calling thread, or null.
     static TThread* Current();
 
-protected:
+  protected:
     virtual void Execute() = 0;
     // Called by Terminate, and again now and then while WaitFor waits for a
     // terminated thread: the place to cut short something Execute blocks in.
@@ -73,7 +75,7 @@ protected:
     // Execute never runs on a half-destroyed object.
     void EndBeforeDestruction();
 
-private:
+  private:
     static void run(TThread* self);
 
     std::thread m_thread;
@@ -87,8 +89,9 @@ private:
 };
 
 // The tune thread. The owner terminates, waits for and deletes it.
-class TPDTThread : public TThread {
-public:
+class TPDTThread : public TThread
+{
+  public:
     // Watches for a visible window captioned caption and then plays
     // waveFile; sets TuneFile and clears TunePlayed; starts at once.
     TPDTThread(const std::string& caption, const std::string& waveFile);
@@ -96,19 +99,20 @@ public:
 
     const std::string WindowCaption;
 
-protected:
+  protected:
     void Execute() override;
     // Stops the tune if it is playing.
     void TerminateRequested() override;
 
-private:
+  private:
     friend BOOL CALLBACK PDTEnumProc(HWND hwnd, LPARAM caption);
     std::atomic<bool> m_playing{false};
 };
 
 // The window-hiding thread: frees itself once it has hidden its window.
-class TFWThread : public TThread {
-public:
+class TFWThread : public TThread
+{
+  public:
     // Watches for a visible window captioned caption and hides it; starts
     // at once.
     explicit TFWThread(const std::string& caption);
@@ -121,7 +125,7 @@ public:
 
     const std::string WindowCaption;
 
-protected:
+  protected:
     void Execute() override;
 };
 

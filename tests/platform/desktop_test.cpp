@@ -5,6 +5,9 @@
 #include "tests/support/testsupport.h"
 #include "tests/support/x11_server.h"
 
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QProcess>
 #include <QWidget>
 #include <QWindow>
 
@@ -339,6 +342,50 @@ TEST(DesktopWithWindowManager, MinimizedWindowStaysVisible)
     EXPECT_TRUE(ShowWindow(h, SW_MINIMIZE));
     EXPECT_TRUE(waitUntil([&] { return client.query(xid) == "map=0 state=3"; })) << client.query(xid);
     EXPECT_TRUE(IsWindowVisible(h));
+}
+
+// ---- the wizard drawn on the X server (Qt's xcb platform) -------------------
+
+// Runs in a child process that DesktopOnXcb starts with Qt on the xcb
+// platform: the own window is an X client, found once, changed through Qt.
+TEST(DesktopXcbChild, DISABLED_OwnWindowsAreClientsOfTheServer)
+{
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+    QWidget w;
+    w.setWindowTitle("Own on X");
+    w.show();
+    const HWND h = desktop::hwndOfWindow(w.windowHandle());
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(h), w.winId()) << "an own X window's handle is its XID";
+    ASSERT_TRUE(waitUntil([&] { return shownAs(h, "Own on X"); }));
+    const auto all = windows();
+    EXPECT_EQ(std::count(all.begin(), all.end(), h), 1);
+
+    // From a worker, as the window-hiding thread does: Qt must know, or a
+    // later show() would find the window shown already.
+    std::thread([&] { EXPECT_TRUE(ShowWindow(h, SW_HIDE)); }).join();
+    EXPECT_FALSE(IsWindowVisible(h));
+    EXPECT_TRUE(waitUntil([&] { return !w.isVisible(); }));
+    std::thread([&] { EXPECT_FALSE(ShowWindow(h, SW_SHOW)); }).join();
+    EXPECT_TRUE(waitUntil([&] { return w.isVisible() && IsWindowVisible(h); }));
+}
+
+TEST(DesktopOnXcb, OwnWindowsOfAnXcbProgramAreChangedThroughQt)
+{
+    XServer server;
+    ASSERT_TRUE(server.ok()) << server.error();
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromStdString(server.display()));
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_also_run_disabled_tests",
+                 "--gtest_filter=DesktopXcbChild.DISABLED_OwnWindowsAreClientsOfTheServer"});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QByteArray out = child.readAll();
+    EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
 }
 
 // ---- no X server: the process's own windows ---------------------------------

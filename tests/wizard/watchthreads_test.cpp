@@ -24,7 +24,8 @@ using kivo::test::waitUntil;
 using kivo::test::XClient;
 using kivo::test::XServer;
 
-namespace {
+namespace
+{
 
 void makeWav(const std::string& path, double seconds)
 {
@@ -47,8 +48,9 @@ std::string traced(std::uint32_t xid)
     return buf;
 }
 
-class WatchOnX : public ::testing::TestWithParam<XServer::WindowManager> {
-protected:
+class WatchOnX : public ::testing::TestWithParam<XServer::WindowManager>
+{
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(server.ok()) << server.error();
@@ -74,7 +76,7 @@ protected:
     TraceCapture trace;
 };
 
-}  // namespace
+} // namespace
 
 TEST_P(WatchOnX, TunePlaysForTheExactVisibleCaptionOncePerAttempt)
 {
@@ -150,10 +152,23 @@ TEST_P(WatchOnX, HidingThreadWaitsForTheWindowToBeShown)
     EXPECT_TRUE(waitUntil([&] { return withdrawn(window); })) << client.query(window);
 }
 
+TEST_P(WatchOnX, ALongTitleMatchesOnlyAsTheBufferCutsIt)
+{
+    const std::string title(300, 'k');
+    const std::uint32_t window = client.create(title);
+    new TFWThread(title);
+    ASSERT_TRUE(waitUntil([&] { return looked(window); }));
+    EXPECT_TRUE(TFWThread::TerminateAll(20000));
+    EXPECT_FALSE(WindowHidden) << "the text read is cut to 255 characters";
+    new TFWThread(title.substr(0, 255));
+    EXPECT_TRUE(waitUntil([&] { return WindowHidden && withdrawn(window); }));
+}
+
 INSTANTIATE_TEST_SUITE_P(WindowManagers, WatchOnX,
                          ::testing::Values(XServer::WindowManager::None, XServer::WindowManager::Openbox),
                          [](const auto& info) {
-                             return info.param == XServer::WindowManager::None ? "NoWindowManager" : "Openbox";
+                             return info.param == XServer::WindowManager::None ? "NoWindowManager"
+                                                                               : "Openbox";
                          });
 
 TEST(WatchThreads, TerminateStopsAPlayingTuneAndEndsTheThread)
@@ -163,7 +178,7 @@ TEST(WatchThreads, TerminateStopsAPlayingTuneAndEndsTheThread)
     XClient client;
     TempDir dir;
     const std::string wav = dir.file("long.wav");
-    makeWav(wav, 60);  // KIVO95_SOUND=null plays it at real-time pace
+    makeWav(wav, 60); // KIVO95_SOUND=null plays it at real-time pace
     client.create("Post-Dial Terminal");
     auto* thread = new TPDTThread("Post-Dial Terminal", wav);
     ASSERT_TRUE(waitUntil([] { return kivo::sound::playingCount() == 1; }, 20000));
@@ -198,7 +213,7 @@ TEST(WatchThreads, DeletingATuneThreadThatNeverFoundItsWindowEndsIt)
     unsetenv("DISPLAY");
     kivo::desktop::Shutdown();
     auto* thread = new TPDTThread("Post-Dial Terminal", "/nonexistent.wav");
-    delete thread;  // terminates and waits
+    delete thread; // terminates and waits
     EXPECT_FALSE(TunePlayed);
 }
 
