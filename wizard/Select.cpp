@@ -111,18 +111,18 @@ TfrmSelect::TfrmSelect(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     ui->imgSteps->setPixmap(kivo::pictures::StepsPicture());
     ui->imgFinished->setPixmap(kivo::pictures::FinishedPicture());
 
-    const int widths[] = {70, 70, 90, 80, 50};
-    for (int i = 0; i < 5; ++i)
-        ui->ConList->setColumnWidth(i, widths[i]);
-    ui->ConList->header()->setSectionsClickable(false);
     ui->lbEntries->setUniformItemSizes(true);
 
-    RAS = new TRAS(this);
-    RAS->setObjectName("RAS");
-    RAS->setRedialAttempts(0);
     reg = new TRegFile(this);
     reg->setObjectName("reg");
     reg->setRootKey(hkLocalMachine);
+    RAS = new TRAS(this);
+    RAS->setObjectName("RAS");
+    RAS->setRedialAttempts(0);
+    RAS->OnConnect = [this](QObject* sender) { KivoApplication::guard([&] { RASConnect(sender); }); };
+    RAS->OnDisconnect = [this](QObject* sender, std::int32_t error, QString text) {
+        KivoApplication::guard([&] { RASDisconnect(sender, error, text); });
+    };
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(1000);
@@ -137,6 +137,7 @@ TfrmSelect::TfrmSelect(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     wire(ui->btnClose, &QPushButton::clicked, &TfrmSelect::btnCloseClick);
     // ---- wiring of the other concerns' handlers ----
     SetUpWelcomeTuneAbout();
+    SetUpSelectionPage();
 }
 
 TfrmSelect::~TfrmSelect()
@@ -250,8 +251,9 @@ void TfrmSelect::FormCreate(QObject*)
     SkipEntry = false;
     StopDialing = false;
 
-    // 8. The start-up fill of the entry list and RefreshStatistics() come
-    // with the selection page; until then the list stays empty.
+    // 8.
+    FillEntryList();
+    RefreshStatistics();
 }
 
 // The installation file's first line becomes PDTCaption. When the file cannot
@@ -346,7 +348,7 @@ void TfrmSelect::Notebook1PageChanged(QObject*)
         // Not during start-up: the window is not shown yet.
         if (isVisible())
             ui->ConList->setFocus();
-        // RefreshStatistics() comes with the selection page.
+        RefreshStatistics();
         break;
     case 2:
         setWindowTitle(kTitles[2]);

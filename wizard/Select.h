@@ -14,10 +14,12 @@
 #include "components/RegFiles.h"
 #include "platform/system.h"
 #include "wizard/KivoApplication.h"
+#include "wizard/ListView.h"
 #include "wizard/SortedNames.h"
 
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -25,6 +27,8 @@ namespace Ui
 {
 class TfrmSelect;
 }
+class QAction;
+class QMenu;
 class TRAS;
 class QTimer;
 
@@ -101,9 +105,38 @@ class TfrmSelect : public QWidget
 
     // ---- SelectionPage.cpp ----------------------------------------------------
 
+    TImageList* Large = nullptr; // 32 x 32, the large-icon view of ConList
+    TImageList* Small = nullptr; // 16 x 16, its other views
+    QMenu* pm = nullptr;         // the View menu, shown on empty space of ConList
+    QAction* View1 = nullptr;
+    QAction* LArgeIcons1 = nullptr;
+    QAction* Small1 = nullptr;
+    QAction* List1 = nullptr;
+    QAction* Details1 = nullptr;
+    QMenu* pmEntry = nullptr; // shown on an item of ConList
+    QAction* EntryProperties1 = nullptr;
+    // The item on which pmEntry was last opened.
+    TListItem* PopupItem = nullptr;
+
+    // Lists the dialer's phonebook entries, giving new ones their initial statistics.
+    void FillEntryList();
+    // Rebuilds the statistics columns of every item from the registry.
+    void RefreshStatistics();
+    void ConListChange(QObject* Sender, TListItem* Item, TItemChange Change);
+    void ConListMouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void LArgeIcons1Click(QObject* Sender);
+    void Small1Click(QObject* Sender);
+    void List1Click(QObject* Sender);
+    void Details1Click(QObject* Sender);
+    void EntryProperties1Click(QObject* Sender);
+
     // ---- DialQueue.cpp ----------------------------------------------------------
 
+    void RASDisconnect(QObject* Sender, std::int32_t Error, QString ErrorString);
+
     // ---- ConnectionMonitor.cpp ---------------------------------------------------
+
+    void RASConnect(QObject* Sender);
 
     // ---- welcome page, tune page, about box ---------------------------------------
 
@@ -138,6 +171,7 @@ class TfrmSelect : public QWidget
     }
 
   private:
+    void SetUpSelectionPage();
     void ObtainPDTCaption();
     bool ReadInstallationFile();
     void InstallationError();
