@@ -274,7 +274,7 @@ void TListView::setViewStyle(TViewStyle style)
         const int side = style == vsIcon ? 32 : 16;
         m_icons->setIconSize(images ? QSize(images->Width(), images->Height()) : QSize(side, side));
         // Large icons stand in a grid with their captions wrapped below.
-        m_icons->setGridSize(style == vsIcon ? QSize(76, 64) : QSize());
+        m_icons->setGridSize(style == vsIcon ? QSize(76, 72) : QSize());
         m_icons->setSpacing(style == vsIcon ? 0 : 2);
         m_stack->setCurrentWidget(m_icons);
     }
