@@ -495,3 +495,63 @@ TEST_F(SelectionTest, ClosingTheWindowHangsUpThroughTheDialer)
     EXPECT_FALSE(f.Timer1->isActive()) << "RASDisconnect stops the timer";
     EXPECT_TRUE(StopDialing);
 }
+
+// ---- the list control on its own ------------------------------------------------------------
+
+TEST(ListView, SettingACaptionReSortsAndKeepsTheSelectionWithTheItem)
+{
+    TListView list;
+    list.AddColumn("Name", 50);
+    list.AddColumn("Value", 50);
+    std::vector<std::pair<QString, TItemChange>> changes;
+    list.OnChange = [&](QObject* sender, TListItem* item, TItemChange change) {
+        EXPECT_EQ(sender, &list);
+        changes.emplace_back(item->Caption(), change);
+    };
+    for (const char* name : {"gamma", "alpha", "beta"})
+        list.Add()->setCaption(name);
+    auto order = [&] {
+        QStringList out;
+        for (int i = 0; i < list.Count(); ++i)
+            out << list.Item(i)->Caption();
+        return out;
+    };
+    EXPECT_EQ(order(), (QStringList{"alpha", "beta", "gamma"}));
+
+    TListItem* alpha = list.Item(0);
+    alpha->AddSubItem("1");
+    alpha->setSelected(true);
+    changes.clear();
+    alpha->setCaption("zeta");
+    EXPECT_EQ(order(), (QStringList{"beta", "gamma", "zeta"}));
+    EXPECT_EQ(list.Item(2), alpha);
+    EXPECT_TRUE(alpha->Selected()) << "the selection follows the item";
+    EXPECT_EQ(list.Model()->index(2, 1).data().toString(), "1") << "its cells move with it";
+    EXPECT_EQ(changes, (std::vector<std::pair<QString, TItemChange>>{{"zeta", ctText}}));
+
+    changes.clear();
+    alpha->setImageIndex(1);
+    alpha->setSelected(false);
+    EXPECT_EQ(changes, (std::vector<std::pair<QString, TItemChange>>{{"zeta", ctImage}, {"zeta", ctState}}));
+    // More sub-items than columns are kept, though not shown.
+    alpha->AddSubItem("2");
+    EXPECT_EQ(alpha->SubItems(), (QStringList{"1", "2"}));
+}
+
+TEST(ListView, NoItemUnderTheHeaderOrOutsideTheControl)
+{
+    TListView list;
+    list.resize(200, 100);
+    list.AddColumn("Name", 50);
+    list.Add()->setCaption("one");
+    list.setViewStyle(vsReport);
+    list.show();
+    ASSERT_TRUE(waitUntil([&] { return list.isVisible(); }));
+    const QHeaderView* header = list.ReportView()->header();
+    EXPECT_EQ(list.GetItemAt(5, header->height() / 2), nullptr);
+    EXPECT_EQ(list.GetItemAt(-5, 40), nullptr);
+    EXPECT_EQ(list.GetItemAt(5, 500), nullptr);
+    const QRect row = list.ReportView()->visualRect(list.Item(0)->index());
+    const QPoint at = list.ReportView()->viewport()->mapTo(&list, row.center());
+    EXPECT_EQ(list.GetItemAt(at.x(), at.y()), list.Item(0));
+}
