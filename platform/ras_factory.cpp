@@ -2,6 +2,7 @@
 // that can serve this machine, else the simulated service.
 #include "platform/ras_backend.h"
 #include "platform/ras_nm.h"
+#include "platform/ras_pppd.h"
 
 #include <QByteArray>
 #include <QLoggingCategory>
@@ -26,10 +27,16 @@ bool simAvailable(std::string& why)
     return true;
 }
 
+std::unique_ptr<RasBackend> makePppd()
+{
+    return pppd::makePppdBackend();
+}
+
 // Tried in this order when KIVO95_RAS does not choose. The simulated
 // service is always available, so it comes last.
 const Candidate kCandidates[] = {
     {"nm", nmAvailable, makeNmBackend},
+    {"pppd", pppd::pppdAvailable, makePppd},
     {"sim", simAvailable, makeSimBackend},
 };
 
@@ -44,12 +51,16 @@ BackendChoice chooseBackend()
                 return {c.make(), "KIVO95_RAS=" + wanted.toStdString()};
         qCWarning(lcRas, "KIVO95_RAS=%s names no backend (sim, pppd, nm); choosing one", wanted.constData());
     }
+    // The reason names what the backends tried before said, so that the
+    // trace and the about box tell why a machine ends up on the simulation.
+    std::string declined;
     for (const Candidate& c : kCandidates) {
         std::string why;
         if (c.available(why))
-            return {c.make(), why};
+            return {c.make(), declined.empty() ? why : why + " (" + declined + ")"};
+        declined += (declined.empty() ? "" : "; ") + std::string(c.name) + ": " + why;
     }
-    return {makeSimBackend(), "no other backend is available"};
+    return {makeSimBackend(), "no other backend is available (" + declined + ")"};
 }
 
 } // namespace kivo::ras

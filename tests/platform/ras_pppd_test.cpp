@@ -168,10 +168,32 @@ TEST(PppdExitTable, EveryRow)
         // Every error pppd can end with is one that ends a dial attempt and
         // has a text to show.
         EXPECT_GT(row.error, 601u) << row.what;
+        char text[257] = {};
+        EXPECT_EQ(RasGetErrorStringA(row.error, text, 256), 0u) << row.what;
     }
+    char text[257] = {};
+    RasGetErrorStringA(ERROR_NO_DIALIN_PERMISSION, text, 256);
+    EXPECT_NE(std::string(text).find("dip group"), std::string::npos) << text;
 }
 
 // ---- the log ----
+
+// The recorded runs that fail, where they fail and with which error. The
+// options error comes on pppd's standard error.
+struct FailedRun {
+    const char* scenario;
+    DWORD lastState;
+    DWORD error;
+};
+const FailedRun kFailedRuns[] = {
+    {"busy", RASCS_ConnectDevice, ERROR_LINE_BUSY},
+    {"no-carrier", RASCS_ConnectDevice, ERROR_NO_CARRIER},
+    {"no-dialtone", RASCS_ConnectDevice, ERROR_NO_DIALTONE},
+    {"no-answer", RASCS_ConnectDevice, ERROR_NO_ANSWER},
+    {"bad-password", RASCS_Authenticate, ERROR_AUTHENTICATION_FAILURE},
+    {"lcp-timeout", RASCS_Authenticate, ERROR_PPP_TIMEOUT},
+    {"options-missing", RASCS_OpenPort, ERROR_CANNOT_FIND_PHONEBOOK_ENTRY},
+};
 
 struct Replay {
     std::vector<DWORD> states;
@@ -207,21 +229,7 @@ Replay replay(const std::string& scenario)
 
 TEST(PppdLog, RecordedRunsGiveStatesAndErrors)
 {
-    struct Case {
-        const char* scenario;
-        DWORD lastState;
-        DWORD error;
-    };
-    const Case cases[] = {
-        {"busy", RASCS_ConnectDevice, ERROR_LINE_BUSY},
-        {"no-carrier", RASCS_ConnectDevice, ERROR_NO_CARRIER},
-        {"no-dialtone", RASCS_ConnectDevice, ERROR_NO_DIALTONE},
-        {"no-answer", RASCS_ConnectDevice, ERROR_NO_ANSWER},
-        {"bad-password", RASCS_Authenticate, ERROR_AUTHENTICATION_FAILURE},
-        {"lcp-timeout", RASCS_Authenticate, ERROR_PPP_TIMEOUT},
-        {"options-missing", RASCS_OpenPort, ERROR_CANNOT_FIND_PHONEBOOK_ENTRY},
-    };
-    for (const Case& c : cases) {
+    for (const FailedRun& c : kFailedRuns) {
         const Replay r = replay(c.scenario);
         EXPECT_EQ(r.states, ladderTo(c.lastState)) << c.scenario;
         EXPECT_FALSE(r.facts.connected) << c.scenario;
@@ -454,28 +462,13 @@ class PppdBackendTest : public ::testing::Test
 
 TEST_F(PppdBackendTest, FailedDialsReportTheirStepsThenTheError)
 {
-    struct Case {
-        const char* peer;
-        DWORD lastState;
-        DWORD error;
-    };
-    const Case cases[] = {
-        {"busy", RASCS_ConnectDevice, ERROR_LINE_BUSY},
-        {"no-carrier", RASCS_ConnectDevice, ERROR_NO_CARRIER},
-        {"no-dialtone", RASCS_ConnectDevice, ERROR_NO_DIALTONE},
-        {"no-answer", RASCS_ConnectDevice, ERROR_NO_ANSWER},
-        {"bad-password", RASCS_Authenticate, ERROR_AUTHENTICATION_FAILURE},
-        {"lcp-timeout", RASCS_Authenticate, ERROR_PPP_TIMEOUT},
-        // The options error comes on pppd's standard error.
-        {"options-missing", RASCS_OpenPort, ERROR_CANNOT_FIND_PHONEBOOK_ENTRY},
-    };
-    for (const Case& c : cases) {
+    for (const FailedRun& c : kFailedRuns) {
         steps.clear();
-        const ConnId id = dial(c.peer);
+        const ConnId id = dial(c.scenario);
         EXPECT_TRUE(steps.empty()) << "nothing is reported from within dial()";
-        ASSERT_TRUE(waitUntil([&] { return ended(id); })) << c.peer;
+        ASSERT_TRUE(waitUntil([&] { return ended(id); })) << c.scenario;
         std::vector<Step> want = expected(id, c.lastState, c.lastState, c.error);
-        EXPECT_EQ(steps, want) << c.peer;
+        EXPECT_EQ(steps, want) << c.scenario;
 
         // The failure stays readable until the hang-up; the dial is no
         // connection any more.
@@ -485,7 +478,7 @@ TEST_F(PppdBackendTest, FailedDialsReportTheirStepsThenTheError)
         EXPECT_EQ(st.error, c.error);
         EXPECT_EQ(st.deviceName, "/dev/ttyS0");
         EXPECT_EQ(st.deviceType, "modem");
-        EXPECT_TRUE(backend->connections().empty()) << c.peer;
+        EXPECT_TRUE(backend->connections().empty()) << c.scenario;
         EXPECT_EQ(backend->hangUp(id), 0u);
         EXPECT_EQ(backend->status(id, st), ERROR_INVALID_HANDLE);
         EXPECT_EQ(backend->hangUp(id), ERROR_INVALID_HANDLE);
@@ -695,6 +688,65 @@ TEST_F(PppdBackendTest, RealPppd)
     id = dial("null-modem");
     ASSERT_TRUE(waitUntil([&] { return ended(id); }, 20000));
     EXPECT_EQ(steps, expected(id, RASCS_OpenPort, RASCS_OpenPort, ERROR_DEVICE_DOES_NOT_EXIST));
+}
+
+} // namespace
+
+namespace
+{
+
+// ---- choosing the backend ----
+
+class PppdChoice : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        unsetenv("KIVO95_RAS");
+        // No NetworkManager to be found, whatever this machine runs.
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + peers.file("no-bus")).c_str(), 1);
+        setenv("KIVO95_PPPD", kFakePppd.c_str(), 1);
+        setenv("KIVO95_PPP_PEERS", peers.path().c_str(), 1);
+    }
+    void TearDown() override
+    {
+        unsetenv("KIVO95_RAS");
+        unsetenv("KIVO95_PPPD");
+        unsetenv("KIVO95_PPP_PEERS");
+        unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    }
+    TempDir peers;
+};
+
+TEST_F(PppdChoice, PppdWhenItHasPeersOfTheUsersOwn)
+{
+    // The ppp package's example, as installed.
+    writeFile(peers.file("provider"),
+              "user \"myusername@realm\"\nconnect \"/usr/sbin/chat -v -f x\"\n/dev/modem\n");
+    BackendChoice c = chooseBackend();
+    EXPECT_EQ(c.backend->name(), "sim");
+    EXPECT_NE(c.reason.find("pppd: no peers of the user's own in " + peers.path()), std::string::npos)
+        << c.reason;
+
+    writeFile(peers.file("isp"), "/dev/ttyS0\n");
+    c = chooseBackend();
+    EXPECT_EQ(c.backend->name(), "pppd");
+    EXPECT_EQ(c.reason.rfind("1 peer in " + peers.path() + " (nm: no system bus", 0), 0u) << c.reason;
+    EXPECT_NE(c.backend->describe().find(kFakePppd), std::string::npos);
+    std::vector<std::string> names;
+    ASSERT_EQ(c.backend->entries("", names), 0u);
+    EXPECT_EQ(names, (std::vector<std::string>{"isp", "provider"}));
+
+    setenv("KIVO95_PPPD", peers.file("no-such-pppd").c_str(), 1);
+    c = chooseBackend();
+    EXPECT_EQ(c.backend->name(), "sim");
+    EXPECT_NE(c.reason.find("no-such-pppd cannot be run"), std::string::npos) << c.reason;
+
+    // Asked for by name, it is taken whatever it finds.
+    setenv("KIVO95_RAS", "pppd", 1);
+    c = chooseBackend();
+    EXPECT_EQ(c.backend->name(), "pppd");
+    EXPECT_EQ(c.reason, "KIVO95_RAS=pppd");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // other backends join with instantiations of their own).
 #include "platform/ras.h"
 #include "platform/ras_backend.h"
+#include "platform/ras_pppd.h"
 #include "platform/ras_sim_phonebook.h"
 #include "tests/support/ras_test_util.h"
 #include "tests/support/testsupport.h"
@@ -364,4 +365,21 @@ INSTANTIATE_TEST_SUITE_P(Sim, RasContract,
                                  return path;
                              },
                              "Up", "Busy", "Drops"}),
+                         [](const testing::TestParamInfo<ContractBackend>& info) { return info.param.name; });
+
+// pppd, run as the fake pppd that replays recorded runs.
+INSTANTIATE_TEST_SUITE_P(Pppd, RasContract,
+                         testing::Values(ContractBackend{
+                             "pppd",
+                             [](TempDir& dir) {
+                                 setenv("KIVO95_FAKE_PPPD_SCENARIOS", KIVO_SOURCE_DIR "/tests/data/pppd", 1);
+                                 for (const char* peer : {"connected", "busy", "dropped"})
+                                     writeFile(dir.file(peer), "/dev/ttyS0\n");
+                                 kivo::ras::installBackend(
+                                     kivo::ras::pppd::makePppdBackend(
+                                         {KIVO_SOURCE_DIR "/tests/support/fake-pppd", dir.path(), 5000, {}}),
+                                     "test");
+                                 return dir.path();
+                             },
+                             "connected", "busy", "dropped"}),
                          [](const testing::TestParamInfo<ContractBackend>& info) { return info.param.name; });
