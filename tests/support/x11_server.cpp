@@ -178,10 +178,16 @@ void XServer::waitForWindowManager()
     const xcb_atom_t wmState = internAtom(c, "WM_STATE");
     const xcb_atom_t poke = internAtom(c, "_KIVO_TEST_POKE");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
-    const auto nothing = [] {};
+    std::uint32_t n = 0;
+    const auto wake = [&] {
+        ++n;
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, root, poke, XCB_ATOM_CARDINAL, 32, 1, &n);
+    };
+    std::string stage = "published no client list";
     bool up = waitForEvents(
-        c, deadline, kStartTimeoutMs, [&] { return hasProperty(c, root, clientList); }, nothing);
+        c, deadline, 200, [&] { return hasProperty(c, root, clientList); }, wake);
     if (up) {
+        stage = "does not redirect the root";
         // Only one client may redirect the root's substructure: refused to
         // us means the window manager has it.
         const std::uint32_t redirect = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
@@ -191,24 +197,20 @@ void XServer::waitForWindowManager()
         std::free(e);
     }
     if (up) {
+        stage = "did not manage a window";
         const xcb_window_t probe = xcb_generate_id(c);
         xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, root, 0, 0, 10, 10, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_EVENT_MASK, &mask);
         xcb_map_window(c, probe);
-        std::uint32_t n = 0;
         up = waitForEvents(
-            c, deadline, 200, [&] { return hasProperty(c, probe, wmState); },
-            [&] {
-                ++n;
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, root, poke, XCB_ATOM_CARDINAL, 32, 1, &n);
-            });
+            c, deadline, 200, [&] { return hasProperty(c, probe, wmState); }, wake);
         xcb_destroy_window(c, probe);
         xcb_delete_property(c, root, poke);
         xcb_flush(c);
     }
     xcb_disconnect(c);
     if (!up)
-        m_error = "openbox did not come up on " + m_display + " (is the openbox package installed?)";
+        m_error = "openbox on " + m_display + " " + stage + " (is the openbox package installed?)";
 }
 
 void XServer::stop()
