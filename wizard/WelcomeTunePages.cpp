@@ -3,6 +3,7 @@
 // memory only.
 #include "components/RndSpeed.h"
 #include "ui_Select.h"
+#include "platform/ras.h"
 #include "wizard/about.h"
 #include "wizard/Pictures.h"
 #include "wizard/Select.h"
@@ -107,5 +108,9 @@ void TfrmSelect::rdbAboutClick(QObject*)
     // Freed when it closes, also when an error interrupts the showing.
     auto box = std::make_unique<TAboutBox>(this);
     AboutBox = box.get();
+    // Which dial service this run uses, and why: the first thing to know
+    // when a dial does not do what the user expects.
+    box->setBackendInfo(QString::fromStdString("Dialing through " + kivo::ras::backendName() + ": " +
+                                               kivo::ras::backendReason()));
     box->exec();
 }

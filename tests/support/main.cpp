@@ -32,6 +32,11 @@ int main(int argc, char** argv)
     // would choose it): those that need one start their own system bus.
     setenv("DBUS_SYSTEM_BUS_ADDRESS",
            ("unix:path=" + home.path() + "/no-system-bus").toLocal8Bit().constData(), 1);
+    // The simulated dial service, whatever this machine has configured: a
+    // developer's own NetworkManager profiles or pppd peers must not decide
+    // what a test dials. Tests of the other backends choose them themselves.
+    if (!std::getenv("KIVO95_RAS"))
+        setenv("KIVO95_RAS", "sim", 1);
     if (!std::getenv("KIVO95_SOUND"))
         setenv("KIVO95_SOUND", "null", 1);
     std::unique_ptr<QApplication> app(kivo::test::makeApplication(argc, argv));

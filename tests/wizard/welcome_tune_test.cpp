@@ -4,6 +4,7 @@
 
 #include "components/RndSpeed.h"
 #include "ui_Select.h"
+#include "platform/ras.h"
 #include "wizard/about.h"
 
 #include <QApplication>
@@ -169,17 +170,23 @@ TEST_F(WelcomeTuneTest, RoundAboutButtonOpensTheBoxOwnedByTheWindowAndFreesIt)
     QPointer<TAboutBox> seen;
     QWidget* owner = nullptr;
     bool wasGlobal = false;
+    QString backendLine;
     QTimer::singleShot(0, [&] {
         seen = qobject_cast<TAboutBox*>(QApplication::activeModalWidget());
         ASSERT_TRUE(seen);
         owner = seen->parentWidget();
         wasGlobal = AboutBox == seen;
+        for (QLabel* l : seen->findChildren<QLabel*>())
+            if (l->isVisibleTo(seen) && l->text().startsWith("Dialing through "))
+                backendLine = l->text();
         QTest::keyClick(seen, Qt::Key_Return);
     });
     QTest::mousePress(about, Qt::LeftButton, {}, QPoint(12, 12));
     QTest::mouseRelease(about, Qt::LeftButton, {}, QPoint(12, 12));
     EXPECT_EQ(owner, &f);
     EXPECT_TRUE(wasGlobal);
+    EXPECT_TRUE(backendLine.startsWith(QString::fromStdString("Dialing through " + kivo::ras::backendName())))
+        << "the about box says which dial service is in use: " << backendLine.toStdString();
     EXPECT_TRUE(seen.isNull()); // freed when it closed
     EXPECT_EQ(AboutBox, nullptr);
     EXPECT_EQ(f.PageIndex(), 0); // the window is as it was
