@@ -49,7 +49,7 @@ $(REL_BUILD)/build.ninja:
 	  -DKIVO_SANITIZE=OFF -DCMAKE_CXX_COMPILER_LAUNCHER=ccache $(CMAKE_ARGS)
 
 release: bootstrap $(REL_BUILD)/build.ninja
-	cmake --build $(REL_BUILD) -j $(JOBS)
+	cmake --build $(REL_BUILD) -j $(JOBS) --target kivo_installables
 
 # make install [PREFIX=/usr/local] [DESTDIR=/staging/dir]
 install: release

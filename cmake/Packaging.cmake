@@ -58,6 +58,10 @@ add_custom_target(kivo_icons ALL DEPENDS ${KIVO_ICON_OUTPUTS})
 install(FILES ${KIVO_ICON_SVG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         RENAME ${KIVO_APP_ID}.svg)
 
+# What make install and make deb build: the installed programs and data only
+# (benchmarks and tests need not build in a package build).
+add_custom_target(kivo_installables DEPENDS kivo95 initkivo kivo-reg kivo_data kivo_man kivo_icons)
+
 # make deb
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kivo95)
