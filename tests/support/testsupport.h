@@ -16,8 +16,11 @@ namespace kivo::test {
 QApplication* makeApplication(int& argc, char** argv);
 
 // Processes events until pred() is true or timeoutMs passed; returns pred().
-// Waits on events (no fixed sleeps, no spinning).
-bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
+// Waits on events (no fixed sleeps, no spinning). The default bound is
+// generous: it only ends a wait for something that never comes, and a
+// loaded two-core machine under the sanitizers takes seconds for what is
+// instant otherwise.
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 30000);
 
 // A key store of its own for one test: points KIVO95_REGISTRY at a fresh
 // file in a temporary directory and restores the previous value on exit.
