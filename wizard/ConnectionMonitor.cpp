@@ -1,6 +1,230 @@
-// The connected state: the Info page, the timer and the tray icon (page 5).
+// The connected state: the Info page (page 5), the one-second timer that
+// times the connection in the entry statistics and notices when the line is
+// gone, the tray icon with its menu, and hanging up.
+#include "components/Rascomp32.h"
+#include "components/TrayIcon.h"
+#include "platform/notify.h"
+#include "platform/safeformat.h"
+#include "platform/system.h"
+#include "ui_Select.h"
+#include "wizard/Pictures.h"
 #include "wizard/Select.h"
+#include "wizard/Stats.h"
+#include "wizard/WatchThreads.h"
+
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QTimer>
+
+#include <exception>
+
+Q_LOGGING_CATEGORY(lcMonitor, "kivo.wizard.monitor")
+
+QDateTime ConnectStart;
+int ConnectSeconds = 0;
+
+namespace
+{
+
+// The time since the connection was reported, as a time of day.
+std::string elapsedText()
+{
+    return ElapsedText(ConnectStart.msecsTo(QDateTime::currentDateTime()) / 1000);
+}
+
+std::string toolTipText(const std::string& entry)
+{
+    return "Connected to " + entry + ": " + elapsedText();
+}
+
+// Shows the report once the handler that made it has finished, so that a
+// tick is never held up by its own error box (ticks go on meanwhile).
+void reportLater(QObject* context, const std::string& message)
+{
+    QTimer::singleShot(0, context, [message] { KivoApplication::ShowException(message); });
+}
+
+} // namespace
+
+void TfrmSelect::SetUpConnectionMonitor()
+{
+    wire(Timer1, &QTimer::timeout, &TfrmSelect::Timer1Timer);
+    wire(ui->Button1, &QPushButton::clicked, &TfrmSelect::Button1Click);
+
+    TI = new TTrayIcon(this);
+    TI->setObjectName("TI");
+    TI->setIcon(kivo::pictures::ProgramIcon());
+    TI->OnClick = [this](QObject* Sender) { KivoApplication::guard([&] { TIClick(Sender); }); };
+    TI->OnRightClick = [this](QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+        KivoApplication::guard([&] { TIRightClick(Sender, Button, Shift, X, Y); });
+    };
+
+    Ipm = new QMenu(this);
+    Ipm->setObjectName("Ipm");
+    Info1 = Ipm->addAction(QStringLiteral("Info"));
+    Info1->setObjectName("Info1");
+    Ipm->addSeparator();
+    Disconnect1 = Ipm->addAction(QStringLiteral("Disconnect"));
+    Disconnect1->setObjectName("Disconnect1");
+    wire(Info1, &QAction::triggered, &TfrmSelect::Info1Click);
+    wire(Disconnect1, &QAction::triggered, &TfrmSelect::Disconnect1Click);
+
+    NotificationAreaAvailable = [] { return kivo::notify::TrayAvailable(); };
+}
 
 void TfrmSelect::RASConnect(QObject*)
 {
+    EndTuneThread();
+    StopDialing = true;
+    setPageIndex(5);
+    ui->lblEntry->setText(RAS->EntryName());
+
+    // Count the access.
+    m_connectedEntry = RAS->EntryName().toLocal8Bit().toStdString();
+    m_badTotalReported = false;
+    m_statsFailureReported = false;
+    reg->setKey(kivo::reg::EntryKey(m_connectedEntry));
+    reg->WriteValue(kivo::reg::LastAccess, Variant(DateText(QDateTime::currentDateTime())));
+    // Start-up leaves an entry that has a LastAccess alone even when its
+    // Accesses is missing; such an entry counts from 0 rather than failing
+    // here and leaving the connection without its monitor.
+    const Variant accesses = reg->ReadValue(kivo::reg::Accesses);
+    reg->WriteValue(kivo::reg::Accesses,
+                    Variant(std::int32_t((accesses.isNull() ? 0 : accesses.toInt()) + 1)));
+
+    ConnectStart = QDateTime::currentDateTime();
+    ConnectSeconds = 0;
+    ui->lblTime->setText(QString::fromStdString(elapsedText()));
+    TI->setToolTip(toolTipText(m_connectedEntry));
+    Timer1->start();
+    HideToTray();
+
+    // Without the dial-up program's caption format there is no "connected"
+    // window to look for: an empty caption would hide some other window that
+    // has no title.
+    if (ConnectedCaptionFormat[0])
+        FWThread = new TFWThread(kivo::FormatS(ConnectedCaptionFormat, {m_connectedEntry}));
+    TI->setActive(true);
+}
+
+void TfrmSelect::Timer1Timer(QObject*)
+{
+    ui->lblTime->setText(QString::fromStdString(elapsedText()));
+    ++ConnectSeconds;
+    CountTick();
+    TI->setToolTip(toolTipText(m_connectedEntry));
+
+    // Any active connection on the system counts, not only ours.
+    RAS->GetConnections();
+    if (RAS->Connections()->Count() > 0)
+        return;
+
+    // The line is gone.
+    Timer1->stop();
+    MessageBoxA(kivo::sys::hwndOf(this), "Connection has been broken!", "Information", MB_OK);
+    StopDialing = true;
+    RAS->Disconnect();
+    TI->setActive(false);
+    ShowAndRestore();
+    setPageIndex(0);
+    ui->pnlButtons->show();
+    ui->btnPrev->show();
+    ui->btnNext->show();
+    ui->btnPrev->setEnabled(false);
+    ui->btnNext->setEnabled(true);
+    RefreshStatistics();
+}
+
+// LastTime and TotalTime for one more tick. A failure here is reported once
+// per connection and does not end the tick: the line is still checked every
+// second, and a store that keeps failing does not raise a box every second.
+void TfrmSelect::CountTick()
+{
+    try {
+        reg->setKey(kivo::reg::EntryKey(m_connectedEntry));
+        reg->WriteValue(kivo::reg::LastTime, Variant(SecsToStr(ConnectSeconds)));
+        const Variant total = reg->ReadValue(kivo::reg::TotalTime);
+        int seconds = 0;
+        try {
+            seconds = StrToSecs(total.toString());
+        } catch (const std::exception& e) {
+            // A hand-edited or missing TotalTime: count on from zero, so that
+            // the next tick reads a good value again.
+            if (!m_badTotalReported) {
+                m_badTotalReported = true;
+                const std::string shown =
+                    total.VType() == varString ? "\"" + total.toString() + "\"" : "missing";
+                reportLater(this, "The total time of " + m_connectedEntry + " is " + shown +
+                                      ", which is no duration (" + e.what() +
+                                      "). It counts on from 00:00:00.");
+            }
+        }
+        reg->WriteValue(kivo::reg::TotalTime, Variant(SecsToStr(seconds + 1)));
+    } catch (const ERegFileError& e) {
+        if (m_statsFailureReported) {
+            qCWarning(lcMonitor, "statistics of %s not written: %s", m_connectedEntry.c_str(), e.what());
+            return;
+        }
+        m_statsFailureReported = true;
+        reportLater(this, e.what());
+    }
+}
+
+void TfrmSelect::Button1Click(QObject*)
+{
+    HideToTray();
+}
+
+void TfrmSelect::TIClick(QObject*)
+{
+    ShowAndRestore();
+}
+
+void TfrmSelect::TIRightClick(QObject*, TMouseButton, TShiftState, int X, int Y)
+{
+    Ipm->popup(QPoint(X, Y));
+}
+
+void TfrmSelect::Info1Click(QObject*)
+{
+    ui->btnClose->hide();
+    ShowAndRestore();
+}
+
+void TfrmSelect::Disconnect1Click(QObject*)
+{
+    StopDialing = true;
+    RAS->Disconnect();
+    TI->setActive(false);
+    ShowAndRestore();
+    setPageIndex(1);
+    ui->btnPrev->show();
+    ui->btnNext->show();
+    ui->btnClose->show();
+    ui->btnClose->setEnabled(true);
+    ui->btnPrev->setEnabled(false);
+    ui->btnNext->setEnabled(true);
+    ui->ConList->setFocus();
+    RefreshStatistics();
+}
+
+// Hides the window and with it its taskbar entry; the tray icon brings it
+// back. Qt has no application window of its own besides the main window, so
+// hiding that one is all there is to hide. Without a notification area the
+// icon could not be seen or clicked: the window is minimised instead, so that
+// the taskbar keeps a way back to it.
+void TfrmSelect::HideToTray()
+{
+    if (NotificationAreaAvailable && NotificationAreaAvailable())
+        hide();
+    else
+        showMinimized();
+}
+
+void TfrmSelect::ShowAndRestore()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
 }

@@ -7,6 +7,7 @@
 #include "wizard/FormFont.h"
 #include "wizard/Pictures.h"
 #include "wizard/Stats.h"
+#include "wizard/WatchThreads.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -138,6 +139,8 @@ TfrmSelect::TfrmSelect(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     // ---- wiring of the other concerns' handlers ----
     SetUpWelcomeTuneAbout();
     SetUpSelectionPage();
+    SetUpDialQueue();
+    SetUpConnectionMonitor();
 }
 
 TfrmSelect::~TfrmSelect()
@@ -363,8 +366,7 @@ void TfrmSelect::Notebook1PageChanged(QObject*)
     case 4:
         // The dial queue takes over here and returns when it has ended.
         setWindowTitle(kTitles[4]);
-        ui->btnPrev->setEnabled(false);
-        ui->btnNext->setEnabled(false);
+        DialQueue();
         break;
     case 5:
         setWindowTitle(kTitles[5]);

@@ -17,9 +17,11 @@
 #include "wizard/ListView.h"
 #include "wizard/SortedNames.h"
 
+#include <QDateTime>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,6 +33,9 @@ class QAction;
 class QMenu;
 class TRAS;
 class QTimer;
+class TTrayIcon;
+class TPDTThread;
+class TFWThread;
 
 // What closing a window does; FormClose may change it (caNone keeps it open).
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
@@ -48,6 +53,11 @@ extern bool SkipEntry;
 // Caption format of the system's "connected" window ("Connected to %s"),
 // read at start-up; at most 500 characters are read into it.
 extern char ConnectedCaptionFormat[1001];
+// Position in SelectedEntries of the next entry the dial queue dials.
+extern int DialIndex;
+// The moment the current connection was reported, and the timer ticks since.
+extern QDateTime ConnectStart;
+extern int ConnectSeconds;
 
 class TfrmSelect : public QWidget
 {
@@ -132,11 +142,36 @@ class TfrmSelect : public QWidget
 
     // ---- DialQueue.cpp ----------------------------------------------------------
 
+    // The tune thread of the dial run under way, or none.
+    std::unique_ptr<TPDTThread> PDTThread;
+    // Page 4, once its title is set: dials the selected entries in turn and
+    // returns when the queue has ended (a connection, Abort, Close or another
+    // page change).
+    void DialQueue();
+    void btnSkipClick(QObject* Sender);
+    void btnAbortClick(QObject* Sender);
     void RASDisconnect(QObject* Sender, std::int32_t Error, QString ErrorString);
 
     // ---- ConnectionMonitor.cpp ---------------------------------------------------
 
+    TTrayIcon* TI = nullptr; // inactive; the program icon
+    QMenu* Ipm = nullptr;    // the tray icon's menu: Info, Disconnect
+    QAction* Info1 = nullptr;
+    QAction* Disconnect1 = nullptr;
+    // The last window-hiding thread made; it frees itself, so this is never
+    // dereferenced.
+    TFWThread* FWThread = nullptr;
+    // Whether the desktop shows a notification area, so that hiding the
+    // window behind the tray icon leaves the user a way back.
+    std::function<bool()> NotificationAreaAvailable;
+
     void RASConnect(QObject* Sender);
+    void Timer1Timer(QObject* Sender);
+    void Button1Click(QObject* Sender);
+    void TIClick(QObject* Sender);
+    void TIRightClick(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void Info1Click(QObject* Sender);
+    void Disconnect1Click(QObject* Sender);
 
     // ---- welcome page, tune page, about box ---------------------------------------
 
@@ -177,6 +212,18 @@ class TfrmSelect : public QWidget
     void InstallationError();
     void LayoutForPage(int index);
     void SetUpWelcomeTuneAbout(); // WelcomeTunePages.cpp
+    void SetUpDialQueue();        // DialQueue.cpp
+    void EndTuneThread();
+    void SetUpConnectionMonitor(); // ConnectionMonitor.cpp
+    void CountTick();
+    void HideToTray();
+    void ShowAndRestore();
+
+    // The connection the monitor follows, and what it has reported about it.
+    std::string m_connectedEntry;
+    bool m_badTotalReported = false;
+    bool m_statsFailureReported = false;
+    bool m_closed = false; // the window has closed: the program is ending
 
     bool m_terminated = false;
     bool m_centred = false;

@@ -6,6 +6,7 @@
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "tests/support/testsupport.h"
+#include "ui_Select.h"
 #include "wizard/Select.h"
 #include "wizard/Stats.h"
 
@@ -21,6 +22,17 @@ namespace kivo::test
 {
 
 inline constexpr const char* kAppKey = kivo::reg::AppKey;
+
+// The lefts of the about, Back, Next and Close buttons.
+struct Lefts {
+    int about, prev, next, close;
+    bool operator==(const Lefts&) const = default;
+};
+
+inline Lefts leftsOf(const TfrmSelect& f)
+{
+    return {f.ui->rdbAbout->x(), f.ui->btnPrev->x(), f.ui->btnNext->x(), f.ui->btnClose->x()};
+}
 
 class WizardTest : public ::testing::Test
 {
