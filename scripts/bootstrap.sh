@@ -14,5 +14,16 @@ echo "bootstrap: installing:$missing"
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -q
+# Packages such as network-manager start their daemon on installation where
+# the machine lets them. Our tests start the daemons they need themselves, in
+# namespaces and on buses of their own; the machine's own network must not be
+# taken over. While installing, service starts are refused unless the machine
+# already has a policy of its own.
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+    $sudo chmod 755 "$policy"
+    trap '$sudo rm -f "$policy"' EXIT
+fi
 # shellcheck disable=SC2086
 $sudo apt-get install -y -q --no-install-recommends $missing
