@@ -1,9 +1,16 @@
 // The kivo-reg program as a user runs it: output, messages and exit codes.
 #include "tests/support/testsupport.h"
 
+#include "tools/kivo-reg/keys.h"
+#include "tools/kivo-reg/utf16.h"
+
 #include <QProcess>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using kivo::test::readFile;
 using kivo::test::TempDir;
@@ -20,10 +27,15 @@ struct Result {
 };
 
 // Runs build/bin/kivo-reg on the test's own key store (KIVO95_REGISTRY is
-// inherited from this process).
-Result kivoReg(const QStringList& args)
+// inherited from this process), its heap limited to dataLimit bytes if given.
+Result kivoReg(const QStringList& args, rlim_t dataLimit = 0)
 {
     QProcess p;
+    if (dataLimit)
+        p.setChildProcessModifier([dataLimit] {
+            const rlimit limit{dataLimit, dataLimit};
+            setrlimit(RLIMIT_DATA, &limit);
+        });
     p.start(QStringLiteral(KIVO_BIN_DIR "/kivo-reg"), args);
     EXPECT_TRUE(p.waitForFinished(30000)) << "kivo-reg did not finish";
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
@@ -33,6 +45,14 @@ Result kivoReg(const QStringList& args)
 bool contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
+}
+
+// The stored bytes of a value of the test's store.
+std::string stored(const char* keyName, const char* valueName)
+{
+    kivo::reg::Key key = kivo::reg::Key::open(kivo::reg::parseKeyPath(keyName).value());
+    const auto v = kivo::reg::value(key.handle(), valueName);
+    return v ? v->data : "(none)";
 }
 
 const std::string kNotFound = "ERROR: The system was unable to find the specified registry key or value.\n";
@@ -191,6 +211,191 @@ TEST_F(KivoReg, MalformedImportChangesNothing)
     EXPECT_TRUE(contains(r.err, bad + ":6: bad dword")) << r.err;
     EXPECT_TRUE(contains(r.err, "nothing was changed")) << r.err;
 
+    const std::string after = dir.file("after.reg");
+    ASSERT_EQ(kivoReg({"export", "HKLM\\SOFTWARE\\Kivo", after.c_str()}).code, 0);
+    EXPECT_EQ(readFile(after), readFile(before));
+}
+
+TEST_F(KivoReg, EachCommandHasItsOwnHelp)
+{
+    struct Case {
+        QStringList args;
+        int code;
+        const char* says; // on stdout for help, on stderr otherwise
+    };
+    const Case cases[] = {
+        {{"/?"}, 0, "kivo-reg COMMAND /?"},
+        {{"add", "/?"}, 0, "Usage: kivo-reg add KEY"},
+        {{"add", "/h"}, 0, "/s SEPARATOR"},
+        {{"ADD", "-H"}, 0, "Usage: kivo-reg add KEY"},
+        {{"query", "-?"}, 0, "Usage: kivo-reg query KEY"},
+        {{"delete", "--help"}, 0, "Usage: kivo-reg delete KEY"},
+        {{"export", "/?"}, 0, "/u  Unicode"},
+        {{"import", "/H"}, 0, "Usage: kivo-reg import FILE"},
+        {{"add", "/?", "HKCU\\K"}, 2, "Type \"kivo-reg add /?\" for usage."},
+        {{"add", "HKCU\\K", "/h"}, 2, "/h must stand alone"},
+        {{"query", "HKCU\\K", "/f", "x"}, 2, "Type \"kivo-reg query /?\" for usage."},
+        {{"export", "HKCU\\K", "f.reg", "/u", "/a"}, 2, "choose /u or /a"},
+        {{"add", "HKCU\\K", "/v", "M", "/t", "REG_MULTI_SZ", "/s", "ab", "/d", "a"},
+         2,
+         "/s takes one character"},
+        {{"add", "HKCU\\K", "/v", "M", "/t", "REG_MULTI_SZ", "/s", "", "/d", "a"},
+         2,
+         "/s takes one character"},
+    };
+    for (const Case& c : cases) {
+        const Result r = kivoReg(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(contains(c.code == 0 ? r.out : r.err, c.says)) << r.out << r.err;
+    }
+}
+
+TEST_F(KivoReg, MultiStringsAreStoredAsRegExeStoresThem)
+{
+    struct Case {
+        const char* data;
+        const char* separator; // nullptr: the default \0
+        std::string stored;    // empty: refused
+    };
+    const Case cases[] = {
+        {"a\\0b", nullptr, std::string("a\0b\0\0", 5)},
+        {"a", nullptr, std::string("a\0\0", 3)},
+        {"a\\0", nullptr, std::string("a\0\0", 3)},
+        {"\\0", nullptr, std::string("\0\0", 2)},
+        {"", nullptr, std::string("\0", 1)},
+        {"\\0a", nullptr, ""},
+        {"two\\0\\0strings", nullptr, ""},
+        {"a\\0\\0", nullptr, ""},
+        {"three#little#strings", "#", std::string("three\0little\0strings\0\0", 22)},
+        {"two\\0#x", "#", std::string("two\\0\0x\0\0", 9)},
+        {"#", "#", std::string("\0\0", 2)},
+        {"##", "#", ""},
+        {"a\xc2\xa7"
+         "b",
+         "\xc2\xa7", std::string("a\0b\0\0", 5)},
+    };
+    ASSERT_EQ(kivoReg({"add", "HKCU\\K", "/v", "M", "/t", "REG_MULTI_SZ", "/d", "old"}).code, 0);
+    for (const Case& c : cases) {
+        QStringList args = {"add", "HKCU\\K",      "/v", "M",
+                            "/t",  "REG_MULTI_SZ", "/d", QString::fromUtf8(c.data)};
+        if (c.separator)
+            args << "/s" << QString::fromUtf8(c.separator);
+        const Result r = kivoReg(args);
+        if (c.stored.empty()) {
+            EXPECT_EQ(r.code, 1) << c.data;
+            EXPECT_TRUE(contains(r.err, "an item cannot be empty")) << r.err;
+            EXPECT_EQ(stored("HKCU\\K", "M"), std::string("old\0\0", 5)) << "a refused add writes nothing";
+        } else {
+            EXPECT_EQ(r.code, 0) << c.data << r.err;
+            EXPECT_EQ(stored("HKCU\\K", "M"), c.stored) << c.data;
+            ASSERT_EQ(kivoReg({"add", "HKCU\\K", "/v", "M", "/t", "REG_MULTI_SZ", "/d", "old"}).code, 0);
+        }
+    }
+}
+
+TEST_F(KivoReg, QueryWithSLooksInEveryKeyBelow)
+{
+    ASSERT_EQ(kivoReg({"add", "HKCU\\K", "/v", "Test1", "/d", "x"}).code, 0);
+    ASSERT_EQ(kivoReg({"add", "HKCU\\K", "/v", "Wine", "/d", "First"}).code, 0);
+    ASSERT_EQ(kivoReg({"add", "HKCU\\K\\sub", "/v", "wine", "/d", "Second"}).code, 0);
+    ASSERT_EQ(kivoReg({"add", "HKCU\\K\\sub\\deeper"}).code, 0);
+    Result r = kivoReg({"query", "HKCU\\K", "/s"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "\n"
+                     "HKEY_CURRENT_USER\\K\n"
+                     "    Test1    REG_SZ    x\n"
+                     "    Wine    REG_SZ    First\n"
+                     "\n"
+                     "HKEY_CURRENT_USER\\K\\sub\n"
+                     "    wine    REG_SZ    Second\n"
+                     "\n"
+                     "HKEY_CURRENT_USER\\K\\sub\\deeper\n"
+                     "\n");
+    r = kivoReg({"query", "HKCU\\K", "/v", "WINE", "/s"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "\n"
+                     "HKEY_CURRENT_USER\\K\n"
+                     "    Wine    REG_SZ    First\n"
+                     "\n"
+                     "HKEY_CURRENT_USER\\K\\sub\n"
+                     "    wine    REG_SZ    Second\n"
+                     "\n"
+                     "End of search: 2 match(es) found.\n");
+    r = kivoReg({"query", "HKCU\\K", "/ve", "/s"});
+    EXPECT_EQ(r.out, "\nEnd of search: 0 match(es) found.\n");
+    EXPECT_EQ(kivoReg({"query", "HKCU\\Missing", "/s"}).err, kNotFound);
+}
+
+TEST_F(KivoReg, UnicodeExportIsWhatRegExportWrites)
+{
+    ASSERT_EQ(
+        kivoReg({"add", "HKLM\\SOFTWARE\\Kivo\\B\u00fcro", "/v", "Path", "/t", "REG_EXPAND_SZ", "/d", "%A%"})
+            .code,
+        0);
+    const std::string file = dir.file("u.reg");
+    Result r = kivoReg({"export", "HKLM\\SOFTWARE\\Kivo", file.c_str(), "/u"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n"
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kivo]\r\n\r\n"
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kivo\\B\u00fcro]\r\n"
+                             "\"Path\"=hex(2):25,00,41,00,25,00,00,00\r\n\r\n";
+    EXPECT_EQ(readFile(file), "\xff\xfe" + kivo::reg::utf8ToUtf16(text).value());
+
+    // Into a fresh store and out again, unchanged.
+    TempRegistry other;
+    ASSERT_EQ(kivoReg({"import", file.c_str()}).code, 0);
+    const std::string again = dir.file("again.reg");
+    ASSERT_EQ(kivoReg({"export", "HKLM\\SOFTWARE\\Kivo", again.c_str(), "-U", "/y"}).code, 0);
+    EXPECT_EQ(readFile(again), readFile(file));
+
+    // Text that is not UTF-8 cannot go into a Unicode file; no file is written.
+    kivo::reg::Key key = kivo::reg::Key::create(kivo::reg::parseKeyPath("HKLM\\SOFTWARE\\Kivo").value());
+    ASSERT_EQ(RegSetValueExA(key.handle(), "Latin1", 0, REG_SZ, reinterpret_cast<const BYTE*>("caf\xe9"), 5),
+              0);
+    r = kivoReg({"export", "HKLM\\SOFTWARE\\Kivo", dir.file("no.reg").c_str(), "/u"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(contains(r.err, "the data of the value \"Latin1\" is not UTF-8 text")) << r.err;
+    EXPECT_TRUE(contains(r.err, "export without /u")) << r.err;
+    EXPECT_EQ(access(dir.file("no.reg").c_str(), F_OK), -1);
+    EXPECT_EQ(kivoReg({"export", "HKLM\\SOFTWARE\\Kivo", dir.file("a.reg").c_str(), "/a"}).code, 0);
+    EXPECT_TRUE(contains(readFile(dir.file("a.reg")), "\"Latin1\"=\"caf\xe9\"\r\n"));
+}
+
+TEST_F(KivoReg, ImportOfAnyFileEndsWithAClearAnswerAndChangesNothingUnlessItIsGood)
+{
+    ASSERT_EQ(kivoReg({"add", "HKLM\\SOFTWARE\\Kivo", "/v", "Accesses", "/t", "REG_DWORD", "/d", "3"}).code,
+              0);
+    const std::string before = dir.file("before.reg");
+    ASSERT_EQ(kivoReg({"export", "HKLM\\SOFTWARE\\Kivo", before.c_str()}).code, 0);
+
+    // Sparse files: a header and then nothing but zero bytes.
+    auto sparse = [this](const char* name, off_t size) {
+        const std::string path = dir.file(name);
+        writeFile(path, "REGEDIT4\r\n");
+        EXPECT_EQ(truncate(path.c_str(), size), 0);
+        return path;
+    };
+    struct Case {
+        std::string file;
+        rlim_t heapLimit;
+        std::string says;
+    };
+    std::vector<Case> cases = {
+        {"/dev/zero", 0, "/dev/zero:1: not a .reg file"},
+        {dir.path(), 0, "Cannot read " + dir.path() + ": Is a directory"},
+        {sparse("huge.reg", (off_t(64) << 20) + 1), 0, "huge.reg is larger than 64 MiB"},
+        {sparse("nuls.reg", off_t(1) << 20), 0, "nuls.reg:2: the line holds a NUL byte"},
+    };
+#if !defined(__SANITIZE_ADDRESS__)
+    // With its heap held to 32 MiB, kivo-reg cannot hold a 60 MiB file.
+    cases.push_back({sparse("big.reg", off_t(60) << 20), rlim_t(32) << 20, "Not enough memory to read"});
+#endif
+    for (const Case& c : cases) {
+        const Result r = kivoReg({"import", c.file.c_str()}, c.heapLimit);
+        EXPECT_EQ(r.code, 1) << c.file;
+        EXPECT_TRUE(contains(r.err, c.says)) << r.err;
+        EXPECT_TRUE(contains(r.err, "nothing was changed")) << r.err;
+    }
     const std::string after = dir.file("after.reg");
     ASSERT_EQ(kivoReg({"export", "HKLM\\SOFTWARE\\Kivo", after.c_str()}).code, 0);
     EXPECT_EQ(readFile(after), readFile(before));

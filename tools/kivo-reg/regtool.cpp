@@ -1,17 +1,20 @@
 #include "tools/kivo-reg/regtool.h"
 
 #include "tools/kivo-reg/keys.h"
+#include "tools/kivo-reg/messages.h"
 #include "tools/kivo-reg/regfile.h"
+#include "tools/kivo-reg/utf16.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <new>
 #include <optional>
 #include <set>
-#include <sstream>
 
 namespace kivo::reg
 {
@@ -19,40 +22,113 @@ namespace kivo::reg
 namespace
 {
 
-constexpr const char* kHelp =
-    R"(Usage: kivo-reg COMMAND ...
+// The texts of "kivo-reg /?" and "kivo-reg COMMAND /?".
+std::string generalHelp()
+{
+    return KivoReg::tr("Usage: kivo-reg COMMAND ...\n"
+                       "\n"
+                       "Reads and changes the KIVO95 key store ($KIVO95_REGISTRY, else\n"
+                       "$XDG_CONFIG_HOME/kivo95/registry.db) the way reg.exe does a Windows registry.\n"
+                       "\n"
+                       "  kivo-reg query KEY [VALUE | /v NAME | /ve] [/s]\n"
+                       "  kivo-reg add KEY [/v NAME | /ve] [/t TYPE] [/s SEPARATOR] [/d DATA] [/f]\n"
+                       "  kivo-reg delete KEY [/v NAME | /ve | /va] [/f]\n"
+                       "  kivo-reg export KEY FILE [/u | /a] [/y]\n"
+                       "  kivo-reg import FILE\n"
+                       "\n"
+                       "\"kivo-reg COMMAND /?\" explains one command.\n"
+                       "\n"
+                       "KEY starts with its root: HKEY_CLASSES_ROOT (HKCR), HKEY_CURRENT_USER (HKCU),\n"
+                       "HKEY_LOCAL_MACHINE (HKLM), HKEY_USERS (HKU), HKEY_CURRENT_CONFIG (HKCC) or\n"
+                       "HKEY_DYN_DATA (HKDD), e.g. HKLM\\SOFTWARE\\Kivo. Options may start with / or -.\n"
+                       "\n"
+                       "Exit status: 0 done, 1 failed (message on stderr), 2 wrong command line.\n")
+        .toStdString();
+}
 
-Reads and changes the KIVO95 key store ($KIVO95_REGISTRY, else
-$XDG_CONFIG_HOME/kivo95/registry.db).
+std::string queryHelp()
+{
+    return KivoReg::tr("Usage: kivo-reg query KEY [VALUE | /v NAME | /ve] [/s]\n"
+                       "\n"
+                       "Shows the values and subkeys of KEY, or one value of it.\n"
+                       "\n"
+                       "  VALUE, /v NAME  the value NAME\n"
+                       "  /ve             the default value\n"
+                       "  /s              every key below KEY too; with a value named, looks for\n"
+                       "                  that value in KEY and in every key below it\n")
+        .toStdString();
+}
 
-  kivo-reg query KEY [VALUE] [/v NAME | /ve] [/s]
-      Shows the values and subkeys of KEY, or one value. /ve: the default
-      value. /s: every key below KEY too.
-  kivo-reg add KEY [/v NAME | /ve] [/t TYPE] [/d DATA] [/f]
-      Creates KEY and, with /v or /ve, sets a value. TYPE is REG_SZ (the
-      default), REG_EXPAND_SZ, REG_MULTI_SZ (items separated by \0),
-      REG_DWORD (decimal or 0x hex) or REG_BINARY (hex digits).
-  kivo-reg delete KEY [/v NAME | /ve | /va] [/f]
-      Deletes KEY with all its subkeys, or one value, or (/va) all values.
-  kivo-reg export KEY FILE [/y]
-      Writes KEY and everything below it to FILE as a REGEDIT4 .reg file.
-  kivo-reg import FILE
-      Applies a .reg file ([-KEY] and "Name"=- delete). Nothing changes
-      unless every line of the file is good.
+std::string addHelp()
+{
+    return KivoReg::tr("Usage: kivo-reg add KEY [/v NAME | /ve] [/t TYPE] [/s SEPARATOR] [/d DATA] [/f]\n"
+                       "\n"
+                       "Creates KEY (with any missing keys above it) and, with /v or /ve, sets a value.\n"
+                       "\n"
+                       "  /v NAME       the value NAME\n"
+                       "  /ve           the default value\n"
+                       "  /t TYPE       REG_SZ (the default), REG_EXPAND_SZ, REG_MULTI_SZ,\n"
+                       "                REG_DWORD (decimal or 0x hex) or REG_BINARY (hex digits)\n"
+                       "  /s SEPARATOR  the one character between REG_MULTI_SZ items (default \\0);\n"
+                       "                an item cannot be empty\n"
+                       "  /d DATA       the data (default: empty)\n"
+                       "  /f            accepted for reg.exe's habits (kivo-reg never asks)\n"
+                       "\n"
+                       "Example: kivo-reg add 'HKLM\\SOFTWARE\\Kivo' /v Hosts /t REG_MULTI_SZ /d 'a\\0b'\n")
+        .toStdString();
+}
 
-KEY starts with its root: HKEY_CLASSES_ROOT (HKCR), HKEY_CURRENT_USER (HKCU),
-HKEY_LOCAL_MACHINE (HKLM), HKEY_USERS (HKU), HKEY_CURRENT_CONFIG (HKCC) or
-HKEY_DYN_DATA (HKDD), e.g. HKLM\SOFTWARE\Kivo. Options may start with / or -;
-/f and /y are accepted for reg.exe habits (kivo-reg never asks).
+std::string deleteHelp()
+{
+    return KivoReg::tr("Usage: kivo-reg delete KEY [/v NAME | /ve | /va] [/f]\n"
+                       "\n"
+                       "Deletes KEY with all its subkeys, or one value of it, or all its values.\n"
+                       "\n"
+                       "  /v NAME  the value NAME\n"
+                       "  /ve      the default value\n"
+                       "  /va      all values of KEY (its subkeys stay)\n"
+                       "  /f       accepted for reg.exe's habits (kivo-reg never asks)\n")
+        .toStdString();
+}
 
-Exit status: 0 done, 1 failed (message on stderr), 2 wrong command line.
-)";
+std::string exportHelp()
+{
+    return KivoReg::tr("Usage: kivo-reg export KEY FILE [/u | /a] [/y]\n"
+                       "\n"
+                       "Writes KEY and everything below it to FILE as a .reg file (CRLF line ends),\n"
+                       "replacing FILE.\n"
+                       "\n"
+                       "  /a  REGEDIT4 with the texts as stored (the default; regedit /a writes this\n"
+                       "      form)\n"
+                       "  /u  Unicode: \"Windows Registry Editor Version 5.00\" in UTF-16LE, as\n"
+                       "      reg export and regedit /e write it; names and texts must be UTF-8\n"
+                       "  /y  accepted for reg.exe's habits (kivo-reg never asks)\n")
+        .toStdString();
+}
+
+std::string importHelp()
+{
+    return KivoReg::tr("Usage: kivo-reg import FILE\n"
+                       "\n"
+                       "Applies a .reg file: REGEDIT4 or \"Windows Registry Editor Version 5.00\",\n"
+                       "in UTF-16 as Windows writes it or in 8-bit text. [KEY] creates a key,\n"
+                       "\"Name\"=value sets a value, [-KEY] and \"Name\"=- delete.\n"
+                       "\n"
+                       "Nothing changes unless every line of the file is good; a bad line is named\n"
+                       "with its file and line number. Files above 64 MiB are refused.\n")
+        .toStdString();
+}
 
 constexpr const char* kDone = "The operation completed successfully.\n";
 
 struct UsageError {
     std::string message;
 };
+
+bool isHelpSwitch(const std::string& a)
+{
+    return a == "/?" || a == "-?" || a == "/h" || a == "-h" || a == "/H" || a == "-H" || a == "--help";
+}
 
 struct Failure {
     std::string message;
@@ -230,22 +306,26 @@ void printValue(std::ostream& out, const Value& v)
         << dataText(v) << "\n";
 }
 
-void printKey(std::ostream& out, const KeyPath& path, HKEY key, bool recursive)
+void printKey(std::ostream& out, const KeyPath& path, HKEY key)
 {
     out << "\n" << path.fullName() << "\n";
     for (const Value& v : values(key))
         printValue(out, v);
     const auto children = subkeyNames(key);
-    if (!recursive && !children.empty())
+    if (!children.empty())
         out << "\n";
-    for (const std::string& name : children) {
+    for (const std::string& name : children)
+        out << KeyPath{path.root, path.sub.empty() ? name : path.sub + "\\" + name}.fullName() << "\n";
+}
+
+// Calls visit for the key and every key below it, parents first.
+void walk(const KeyPath& path, HKEY key, const std::function<void(const KeyPath&, HKEY)>& visit)
+{
+    visit(path, key);
+    for (const std::string& name : subkeyNames(key)) {
         const KeyPath child{path.root, path.sub.empty() ? name : path.sub + "\\" + name};
-        if (!recursive) {
-            out << child.fullName() << "\n";
-            continue;
-        }
         Key sub = Key::open(child);
-        printKey(out, child, sub.handle(), true);
+        walk(child, sub.handle(), visit);
     }
 }
 
@@ -257,8 +337,31 @@ int query(const std::vector<std::string>& args, std::ostream& out)
     const auto name = valueArg(a, 1);
     Key key = openExisting(keyArg(a.positional[0]));
     const KeyPath path = storedSpelling(keyArg(a.positional[0]));
+    if (a.has("S")) {
+        // As reg.exe: each key a block ending in a blank line; a named value
+        // is looked for in every key, and the matches counted.
+        out << "\n";
+        std::size_t found = 0;
+        walk(path, key.handle(), [&](const KeyPath& p, HKEY h) {
+            if (!name) {
+                out << p.fullName() << "\n";
+                for (const Value& v : values(h))
+                    printValue(out, v);
+                out << "\n";
+            } else if (const auto v = value(h, *name)) {
+                out << p.fullName() << "\n";
+                printValue(out, *v);
+                out << "\n";
+                ++found;
+            }
+        });
+        if (name)
+            out << message(KivoReg::tr("End of search: %1 match(es) found."), {std::to_string(found)})
+                << "\n";
+        return kExitOk;
+    }
     if (!name) {
-        printKey(out, path, key.handle(), a.has("S"));
+        printKey(out, path, key.handle());
         return kExitOk;
     }
     const auto v = value(key.handle(), *name);
@@ -310,17 +413,33 @@ std::string binaryData(const std::string& text)
     return out;
 }
 
-std::string multiData(const std::string& text)
+// Items between separators, each ended by a NUL, and one NUL ending the
+// list. As reg.exe: a separator may end the last item; an empty item is
+// refused (it would end the list and hide the items after it); empty data
+// is an empty list.
+std::string multiData(const std::string& text, const std::string& separator)
 {
-    std::string out;
-    std::size_t start = 0;
-    while (start <= text.size() && !text.empty()) {
-        std::size_t end = text.find("\\0", start);
+    if (text.empty())
+        return std::string(1, '\0');
+    std::vector<std::string> items;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find(separator, start);
+        items.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
         if (end == std::string::npos)
-            end = text.size();
-        out += text.substr(start, end - start);
+            break;
+        start = end + separator.size();
+    }
+    if (items.size() > 1 && items.back().empty())
+        items.pop_back();
+    std::string out;
+    for (const std::string& item : items) {
+        if (item.empty() && items.size() > 1)
+            throw Failure{
+                message(KivoReg::tr("Invalid REG_MULTI_SZ data \"%1\": an item cannot be empty (two "
+                                    "separators in a row, or one at the start)."),
+                        {text})};
+        out += item;
         out.push_back('\0');
-        start = end + 2;
     }
     out.push_back('\0');
     return out;
@@ -336,7 +455,7 @@ Value valueFromArgs(const std::string& name, const Args& a)
         v.data = data + '\0';
     } else if (type == "REG_MULTI_SZ") {
         v.type = REG_MULTI_SZ;
-        v.data = multiData(data);
+        v.data = multiData(data, a.has("S") ? a.get("S") : std::string("\\0"));
     } else if (type == "REG_DWORD") {
         v.type = REG_DWORD;
         v.data = dwordData(data);
@@ -352,9 +471,11 @@ Value valueFromArgs(const std::string& name, const Args& a)
 
 int add(const std::vector<std::string>& args, std::ostream& out)
 {
-    const Args a = parseArgs(args, {"VE", "F"}, {"V", "T", "D"});
+    const Args a = parseArgs(args, {"VE", "F"}, {"V", "T", "D", "S"});
     if (a.positional.size() != 1)
         throw UsageError{"add takes one KEY"};
+    if (a.has("S") && (columns(a.get("S")) != 1 || !isUtf8(a.get("S"))))
+        throw UsageError{message(KivoReg::tr("/s takes one character"))};
     const KeyPath path = keyArg(a.positional[0]);
     const auto name = valueArg(a, 1);
     if (!name && (a.has("T") || a.has("D")))
@@ -412,11 +533,24 @@ int remove(const std::vector<std::string>& args, std::ostream& out)
 
 int exportKey(const std::vector<std::string>& args, std::ostream& out)
 {
-    const Args a = parseArgs(args, {"Y"}, {});
+    const Args a = parseArgs(args, {"Y", "U", "A"}, {});
     if (a.positional.size() != 2)
         throw UsageError{"export takes KEY and FILE"};
+    if (a.has("U") && a.has("A"))
+        throw UsageError{message(KivoReg::tr("choose /u or /a"))};
+    const RegFormat format = a.has("U") ? RegFormat::Unicode : RegFormat::Regedit4;
     openExisting(keyArg(a.positional[0]));
-    const std::string text = exportRegFile(storedSpelling(keyArg(a.positional[0])));
+    std::string text;
+    try {
+        text = exportRegFile(storedSpelling(keyArg(a.positional[0])), format);
+    } catch (const ExportError& e) {
+        throw Failure{
+            format == RegFormat::Unicode
+                ? message(KivoReg::tr("Cannot export: %1; a Unicode file (/u) carries UTF-8 text only, "
+                                      "export without /u to keep the bytes as they are."),
+                          {e.what()})
+                : message(KivoReg::tr("Cannot export: %1."), {e.what()})};
+    }
     const std::string& file = a.positional[1];
     std::ofstream f(file, std::ios::binary | std::ios::trunc);
     if (f)
@@ -435,61 +569,72 @@ int import(const std::vector<std::string>& args, std::ostream& out)
     if (a.positional.size() != 1)
         throw UsageError{"import takes one FILE"};
     const std::string& file = a.positional[0];
-    std::ifstream f(file, std::ios::binary);
-    if (!f)
-        throw Failure{"Cannot read " + file + ": " + std::strerror(errno)};
-    std::stringstream text;
-    text << f.rdbuf();
-    std::vector<RegOp> ops;
+    RegText text;
     try {
-        ops = parseRegFile(text.str(), file);
+        text = decodeRegFile(readRegFile(file), file);
+        parseRegText(text, file, {}); // every line is checked before anything changes
     } catch (const ParseError& e) {
         throw Failure{std::string(e.what()) + " (nothing was changed)"};
+    } catch (const std::bad_alloc&) {
+        throw Failure{message(KivoReg::tr("Not enough memory to read %1 (nothing was changed)."), {file})};
     }
-    applyRegOps(ops);
+    parseRegText(text, file, applyRegOp);
     out << kDone;
     return kExitOk;
 }
+
+struct Command {
+    const char* name;
+    std::string (*help)();
+    int (*run)(const std::vector<std::string>& args, std::ostream& out);
+};
+
+const Command kCommands[] = {
+    {"QUERY", queryHelp, query},       {"ADD", addHelp, add},          {"DELETE", deleteHelp, remove},
+    {"EXPORT", exportHelp, exportKey}, {"IMPORT", importHelp, import},
+};
 
 } // namespace
 
 int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     if (args.empty()) {
-        err << kHelp;
+        err << generalHelp();
         return kExitUsage;
     }
     const std::string command = upper(args[0]);
+    std::string usage = "kivo-reg /?";
     try {
-        if (command == "--HELP" || command == "-H" || command == "/?" || command == "-?" ||
-            command == "HELP") {
-            out << kHelp;
+        if (isHelpSwitch(args[0]) || command == "HELP") {
+            out << generalHelp();
             return kExitOk;
         }
+        const Command* c = nullptr;
+        for (const Command& known : kCommands)
+            if (command == known.name)
+                c = &known;
+        if (!c)
+            throw UsageError{"unknown command " + args[0]};
+        usage = "kivo-reg " + args[0] + " /?";
+        // As reg.exe: the command's help when asked for alone after it.
         for (std::size_t i = 1; i < args.size(); ++i) {
-            if (args[i] == "/?" || args[i] == "-?" || args[i] == "--help") {
-                out << kHelp;
-                return kExitOk;
-            }
+            if (!isHelpSwitch(args[i]))
+                continue;
+            if (args.size() != 2)
+                throw UsageError{message(KivoReg::tr("%1 must stand alone after the command"), {args[i]})};
+            out << c->help();
+            return kExitOk;
         }
-        if (command == "QUERY")
-            return query(args, out);
-        if (command == "ADD")
-            return add(args, out);
-        if (command == "DELETE")
-            return remove(args, out);
-        if (command == "EXPORT")
-            return exportKey(args, out);
-        if (command == "IMPORT")
-            return import(args, out);
-        throw UsageError{"unknown command " + args[0]};
+        return c->run(args, out);
     } catch (const UsageError& e) {
-        err << "ERROR: Invalid syntax: " << e.message << ".\nType \"kivo-reg --help\" for usage.\n";
+        err << "ERROR: Invalid syntax: " << e.message << ".\nType \"" << usage << "\" for usage.\n";
         return kExitUsage;
     } catch (const Failure& e) {
         err << "ERROR: " << e.message << "\n";
     } catch (const CallError& e) {
         err << "ERROR: " << e.what() << "\n";
+    } catch (const std::bad_alloc&) {
+        err << "ERROR: " << message(KivoReg::tr("Not enough memory.")) << "\n";
     }
     return kExitError;
 }
