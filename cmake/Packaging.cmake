@@ -36,6 +36,8 @@ add_custom_command(OUTPUT ${KIVO_CHANGELOG}
 add_custom_target(kivo_man ALL DEPENDS ${KIVO_MAN_OUTPUTS} ${KIVO_CHANGELOG})
 install(FILES ${KIVO_MAN_OUTPUTS} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${KIVO_CHANGELOG} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The machine-readable copyright file Debian policy asks for (not compressed).
+install(FILES ${PROJECT_SOURCE_DIR}/data/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The program icon in the hicolor theme: the SVG as drawn, and PNGs rendered
 # from it at build time by a small Qt tool (one source of truth, no

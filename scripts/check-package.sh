@@ -1,10 +1,11 @@
 #!/bin/bash
 # Packaging check (CI, as root): validates the desktop entry, AppStream
-# metainfo and man pages, builds the Debian package, installs it with apt,
-# starts the installed wizard the way the desktop menu does, checks that a
-# second start only brings the first forward, queries the key store with the
-# installed kivo-reg, then removes the package and checks nothing of it is
-# left. Any failure stops the script with a message and a non-zero status.
+# metainfo and man pages, builds the Debian package and checks it with
+# lintian, installs it with apt, starts the installed wizard the way the
+# desktop menu does, checks that a second start only brings the first
+# forward, queries the key store with the installed kivo-reg, then removes
+# the package and checks nothing of it is left. Any failure stops the script
+# with a message and a non-zero status.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 REL_BUILD=${REL_BUILD:-build-release}
@@ -35,6 +36,12 @@ debs=("$REL_BUILD"/kivo95_*.deb)
 deb=$(realpath "${debs[0]}")
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "Depends lacks the Qt libraries (shlibdeps)"
 dpkg-deb -f "$deb" Section | grep -qx net || fail "Section is not net"
+dpkg-deb -c "$deb" | grep -q ' ./usr/share/doc/kivo95/copyright$' || fail "the package has no copyright file"
+
+# ---- Debian policy -----------------------------------------------------------
+# Errors and warnings fail; lintian's informational tags are shown.
+step "lintian $deb"
+lintian --fail-on error,warning --display-info "$deb" || fail "lintian reports errors or warnings"
 
 # ---- install ---------------------------------------------------------------
 [ "$(id -u)" -eq 0 ] || fail "installing the package needs root"
@@ -63,6 +70,7 @@ for f in /usr/bin/kivo95 /usr/bin/initkivo /usr/bin/kivo-reg \
          /usr/share/kivo95/strings/rnaapp.strings \
          "/usr/share/applications/$APP_ID.desktop" "/usr/share/metainfo/$APP_ID.metainfo.xml" \
          /usr/share/man/man1/kivo95.1.gz /usr/share/man/man1/kivo-reg.1.gz /usr/share/man/man1/initkivo.1.gz \
+         /usr/share/doc/kivo95/copyright \
          "/usr/share/icons/hicolor/16x16/apps/$APP_ID.png" "/usr/share/icons/hicolor/32x32/apps/$APP_ID.png" \
          "/usr/share/icons/hicolor/48x48/apps/$APP_ID.png" "/usr/share/icons/hicolor/scalable/apps/$APP_ID.svg"; do
     grep -qxF "$f" "$work/files" || fail "the package does not install $f"

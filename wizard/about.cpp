@@ -2,6 +2,7 @@
 
 #include "ui_about.h"
 #include "wizard/FormFont.h"
+#include "wizard/Licence.h"
 #include "wizard/Pictures.h"
 
 TAboutBox* AboutBox = nullptr;
@@ -14,6 +15,8 @@ TAboutBox::TAboutBox(QWidget* AOwner) : QDialog(AOwner), ui(std::make_unique<Ui:
     setFont(kivo::FormFont());
     setFixedSize(345, 247);
     ui->ProgramIcon->setPixmap(kivo::pictures::ProgramPixmap(64));
+    ui->Copyright->setText(QStringLiteral("Copyright © ") + QLatin1String(kivo::licence::kCopyrightHolder));
+    ui->Comments->setText(kivo::licence::AboutNotice());
     ui->lblBackend->hide();
     connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
 }

@@ -1,5 +1,5 @@
-// The about box: product name, version, the maker's notices and a line for
-// the machine's backends, closed with OK.
+// The about box: product name, version, copyright and licence, a request
+// for comments, and a line for the machine's backends, closed with OK.
 #pragma once
 
 #include <QDialog>

@@ -14,6 +14,9 @@ TEST(AboutBox, ShowsNameAndVersionAndClosesWithOk)
     EXPECT_EQ(box.size(), QSize(345, 247));
     EXPECT_EQ(box.ui->ProductName->text(), "Kivo Wizard for Windows 95");
     EXPECT_EQ(box.ui->Version->text(), "Version 1.0.0");
+    EXPECT_TRUE(box.ui->Comments->text().contains("GPL-3.0-or-later"))
+        << box.ui->Comments->text().toStdString();
+    EXPECT_TRUE(box.ui->Copyright->text().contains("KIVO95 Wizard developers"));
     EXPECT_FALSE(box.ui->ProgramIcon->pixmap().isNull());
     QTimer::singleShot(0, [&] { QTest::mouseClick(box.ui->OKButton, Qt::LeftButton); });
     EXPECT_EQ(box.exec(), QDialog::Accepted);
