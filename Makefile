@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 export CCACHE_BASEDIR := $(CURDIR)
 
-.PHONY: all bootstrap configure build run test test-sanitize clean release install deb
+.PHONY: all bootstrap configure build run test test-sanitize clean release install deb translations
 
 all: build
 
@@ -31,6 +31,11 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Reads every translatable text of the sources and forms into
+# translations/kivo95_*.ts; translate what it marks unfinished.
+translations: configure
+	cmake --build $(BUILD) --target update_translations
 
 test-sanitize: bootstrap
 	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKIVO_SANITIZE=ON \

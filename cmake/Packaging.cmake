@@ -8,8 +8,9 @@ set(KIVO_APP_ID org.kivo95.Wizard)
 set(KIVO_ICON_SVG ${PROJECT_SOURCE_DIR}/wizard/resources/kivo.svg)
 
 install(TARGETS kivo95 initkivo kivo-reg RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/data/strings/rnaapp.strings
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/kivo95/strings)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/strings/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/kivo95/strings
+        FILES_MATCHING PATTERN "*.strings")
 install(FILES ${PROJECT_SOURCE_DIR}/data/${KIVO_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/data/${KIVO_APP_ID}.metainfo.xml
@@ -17,15 +18,24 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/${KIVO_APP_ID}.metainfo.xml
 
 # Man pages, compressed as Debian installs them (-n: no time stamp, so the
 # package is reproducible).
+# data/man/PAGE is English, data/man/LANG/PAGE its translation.
 set(KIVO_MAN_OUTPUTS)
-foreach(page kivo95.1 kivo-reg.1 initkivo.1)
-  set(out ${CMAKE_BINARY_DIR}/man/${page}.gz)
-  add_custom_command(OUTPUT ${out}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-    COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/data/man/${page} > ${out}
-    DEPENDS ${PROJECT_SOURCE_DIR}/data/man/${page}
-    VERBATIM)
-  list(APPEND KIVO_MAN_OUTPUTS ${out})
+foreach(lang "" de)
+  foreach(page kivo95.1 kivo-reg.1 initkivo.1)
+    set(dir ${CMAKE_BINARY_DIR}/man/${lang})
+    set(out ${dir}/${page}.gz)
+    add_custom_command(OUTPUT ${out}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+      COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/data/man/${lang}/${page} > ${out}
+      DEPENDS ${PROJECT_SOURCE_DIR}/data/man/${lang}/${page}
+      VERBATIM)
+    list(APPEND KIVO_MAN_OUTPUTS ${out})
+    if(lang STREQUAL "")
+      install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    else()
+      install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/${lang}/man1)
+    endif()
+  endforeach()
 endforeach()
 set(KIVO_CHANGELOG ${CMAKE_BINARY_DIR}/doc/changelog.gz)
 add_custom_command(OUTPUT ${KIVO_CHANGELOG}
@@ -34,7 +44,6 @@ add_custom_command(OUTPUT ${KIVO_CHANGELOG}
   DEPENDS ${PROJECT_SOURCE_DIR}/data/debian/changelog
   VERBATIM)
 add_custom_target(kivo_man ALL DEPENDS ${KIVO_MAN_OUTPUTS} ${KIVO_CHANGELOG})
-install(FILES ${KIVO_MAN_OUTPUTS} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${KIVO_CHANGELOG} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The machine-readable copyright file Debian policy asks for (not compressed).
 install(FILES ${PROJECT_SOURCE_DIR}/data/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -85,6 +94,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own translations give the standard buttons (Yes, No, Cancel) in the
+# user's language; without them those stay English.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ppp, network-manager")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)

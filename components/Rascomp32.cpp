@@ -2,6 +2,8 @@
 
 #include "platform/system.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -16,8 +18,9 @@ constexpr std::uint16_t WM_RASDIALEVENT = 0xCCCD;
 constexpr int kMaxEntries = 20;
 constexpr int kMaxConnections = 4;
 
-// What each connection state raises and how GetStatusText shows it. State 2
-// and the two terminal states are special-cased where they are used.
+// What each connection state raises and how GetStatusText shows it (in the
+// user's language). State 2 and the two terminal states are special-cased
+// where they are used.
 struct StateRow {
     std::uint16_t state;
     TNotifyEvent TRAS::*event;
@@ -25,24 +28,27 @@ struct StateRow {
 };
 
 constexpr StateRow kStates[] = {
-    {RASCS_OpenPort, &TRAS::OnAboutToOpenPort, "Opening Port"},
-    {RASCS_PortOpened, &TRAS::OnPortOpened, "Port Opened"},
-    {RASCS_ConnectDevice, &TRAS::OnAboutToConnDev, "Using Device: "},
-    {RASCS_DeviceConnected, &TRAS::OnDevConnected, "Device is connected"},
-    {RASCS_AllDevicesConnected, &TRAS::OnAllDevsConnected, "All Required Devices Connected"},
-    {RASCS_Authenticate, &TRAS::OnAuthenticate, "Validating User/Password/Domain"},
-    {RASCS_AuthNotify, &TRAS::OnAuthNotify, "Authentication Notification"},
+    {RASCS_OpenPort, &TRAS::OnAboutToOpenPort, QT_TRANSLATE_NOOP("TRAS", "Opening Port")},
+    {RASCS_PortOpened, &TRAS::OnPortOpened, QT_TRANSLATE_NOOP("TRAS", "Port Opened")},
+    {RASCS_ConnectDevice, &TRAS::OnAboutToConnDev, QT_TRANSLATE_NOOP("TRAS", "Using Device: ")},
+    {RASCS_DeviceConnected, &TRAS::OnDevConnected, QT_TRANSLATE_NOOP("TRAS", "Device is connected")},
+    {RASCS_AllDevicesConnected, &TRAS::OnAllDevsConnected,
+     QT_TRANSLATE_NOOP("TRAS", "All Required Devices Connected")},
+    {RASCS_Authenticate, &TRAS::OnAuthenticate, QT_TRANSLATE_NOOP("TRAS", "Validating User/Password/Domain")},
+    {RASCS_AuthNotify, &TRAS::OnAuthNotify, QT_TRANSLATE_NOOP("TRAS", "Authentication Notification")},
     {RASCS_AuthRetry, &TRAS::OnAuthRetry, ""},
-    {RASCS_AuthCallback, &TRAS::OnAuthCallBack, "Authentication Call Back"},
+    {RASCS_AuthCallback, &TRAS::OnAuthCallBack, QT_TRANSLATE_NOOP("TRAS", "Authentication Call Back")},
     {RASCS_AuthChangePassword, &TRAS::OnAuthChangePassword, ""},
-    {RASCS_AuthProject, &TRAS::OnAuthProject, "Project"},
-    {RASCS_AuthLinkSpeed, &TRAS::OnAuthLinkSpeed, "Calculating Link speed"},
-    {RASCS_AuthAck, &TRAS::OnAuthAck, "Authentication acknowledged"},
-    {RASCS_ReAuthenticate, &TRAS::OnReAuthenticate, "Reauthenticating"},
-    {RASCS_Authenticated, &TRAS::OnAuthenticated, "Login Authenticated"},
-    {RASCS_PrepareForCallback, &TRAS::OnPrepareforCallback, "Preparing for Callback"},
-    {RASCS_WaitForModemReset, &TRAS::OnWaitForModemReset, "Waiting for Modem Reset"},
-    {RASCS_WaitForCallback, &TRAS::OnCallBack, "Waiting for Callback"},
+    {RASCS_AuthProject, &TRAS::OnAuthProject, QT_TRANSLATE_NOOP("TRAS", "Project")},
+    {RASCS_AuthLinkSpeed, &TRAS::OnAuthLinkSpeed, QT_TRANSLATE_NOOP("TRAS", "Calculating Link speed")},
+    {RASCS_AuthAck, &TRAS::OnAuthAck, QT_TRANSLATE_NOOP("TRAS", "Authentication acknowledged")},
+    {RASCS_ReAuthenticate, &TRAS::OnReAuthenticate, QT_TRANSLATE_NOOP("TRAS", "Reauthenticating")},
+    {RASCS_Authenticated, &TRAS::OnAuthenticated, QT_TRANSLATE_NOOP("TRAS", "Login Authenticated")},
+    {RASCS_PrepareForCallback, &TRAS::OnPrepareforCallback,
+     QT_TRANSLATE_NOOP("TRAS", "Preparing for Callback")},
+    {RASCS_WaitForModemReset, &TRAS::OnWaitForModemReset,
+     QT_TRANSLATE_NOOP("TRAS", "Waiting for Modem Reset")},
+    {RASCS_WaitForCallback, &TRAS::OnCallBack, QT_TRANSLATE_NOOP("TRAS", "Waiting for Callback")},
     {RASCS_Interactive, &TRAS::OnInteractiveStarted, ""},
     {RASCS_RetryAuthentication, &TRAS::OnRetryAuth, ""},
     {RASCS_CallbackSetByCaller, nullptr, ""},
@@ -87,7 +93,8 @@ TConnectionList::~TConnectionList() = default;
 void TConnectionList::check(int Index) const
 {
     if (Index < 0 || Index >= Count())
-        throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+        throw EListError(
+            QCoreApplication::translate("TList", "List index out of bounds (%1)").arg(Index).toStdString());
 }
 
 const RASCONN& TConnectionList::Items(int Index) const
@@ -309,20 +316,20 @@ std::int32_t TRAS::GetConnectStatus()
 QString TRAS::GetStatusText()
 {
     if (!FConnHandle)
-        return QStringLiteral("Not Active");
+        return tr("Not Active");
     GetConnectStatus();
     if (FLastError >= 600)
         return GetErrorString(FLastError);
     if (FLastError == ERROR_INVALID_HANDLE)
-        return QStringLiteral("Invalid Handle");
+        return tr("Invalid Handle");
     if (FLastError == ERROR_NOT_ENOUGH_MEMORY)
-        return QStringLiteral("Not enough memory");
+        return tr("Not enough memory");
     if (FLastError != 0)
         return QString();
     if (FConnectState == RASCS_ConnectDevice)
-        return "Using Device: " + FDeviceName + " - " + FDeviceType;
+        return tr("Using Device: ") + FDeviceName + " - " + FDeviceType;
     const StateRow* row = findState(FConnectState);
-    return row ? QString::fromLatin1(row->text) : QString();
+    return row ? QCoreApplication::translate("TRAS", row->text) : QString();
 }
 
 QString TRAS::GetErrorString(std::int32_t Code)
@@ -334,5 +341,5 @@ QString TRAS::GetErrorString(std::int32_t Code)
     RasGetErrorStringA(static_cast<UINT>(Code), buffer, 256);
     if (buffer[0] != '\0')
         return QString::fromUtf8(buffer);
-    return QStringLiteral("Status Unknown");
+    return tr("Status Unknown");
 }

@@ -2,6 +2,7 @@
 
 #include "components/Convert.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QTime>
 
@@ -60,16 +61,22 @@ const char* typeName(std::uint16_t tag)
     }
 }
 
+// The messages come in the user's language; the type names are the
+// toolkit's own and stay as they are.
 [[noreturn]] void castError(std::uint16_t from, const char* to)
 {
-    throw EVariantError(std::string("Could not convert variant of type (") + typeName(from) +
-                        ") into type (" + to + ")");
+    throw EVariantError(
+        QCoreApplication::translate("Variant", "Could not convert variant of type (%1) into type (%2)")
+            .arg(QLatin1String(typeName(from)), QLatin1String(to))
+            .toStdString());
 }
 
 [[noreturn]] void overflowError(std::uint16_t from, const char* to)
 {
-    throw EVariantError(std::string("Overflow while converting variant of type (") + typeName(from) +
-                        ") into type (" + to + ")");
+    throw EVariantError(QCoreApplication::translate(
+                            "Variant", "Overflow while converting variant of type (%1) into type (%2)")
+                            .arg(QLatin1String(typeName(from)), QLatin1String(to))
+                            .toStdString());
 }
 
 // Round half to even, as OLE Automation converts floating values to integers.
@@ -465,7 +472,7 @@ bool TRegFile::OpenKey(const std::string& keyPath, bool OpenOnly)
         if (OpenOnly)
             return rc == ERROR_SUCCESS;
         if (rc != ERROR_SUCCESS)
-            throw ERegFileError("Can't open a Key");
+            throw ERegFileError(QCoreApplication::translate("TRegFile", "Can't open a Key").toStdString());
         return true;
     }
     char noClass[] = "";
@@ -594,7 +601,8 @@ void TRegFile::WriteValue(const std::string& name, const Variant& value)
             break;
         }
         default:
-            throw ERegFileError("Invalid variant type");
+            throw ERegFileError(
+                QCoreApplication::translate("TRegFile", "Invalid variant type").toStdString());
         }
         SetValueData(valueName, data.data(), type, static_cast<DWORD>(data.size()));
     } catch (...) {
@@ -608,9 +616,10 @@ void TRegFile::CheckResult(LONG code)
 {
     if (code == ERROR_SUCCESS)
         return;
-    char text[32];
-    std::snprintf(text, sizeof text, "Reg Error: %8.8X", static_cast<unsigned>(code));
-    throw ERegFileError(text);
+    char number[16];
+    std::snprintf(number, sizeof number, "%8.8X", static_cast<unsigned>(code));
+    throw ERegFileError(
+        QCoreApplication::translate("TRegFile", "Reg Error: %1").arg(QLatin1String(number)).toStdString());
 }
 
 LONG TRegFile::QueryValueSize(const std::string& name, DWORD& type)

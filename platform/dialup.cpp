@@ -5,6 +5,7 @@
 #include "platform/system.h"
 #include "platform/trace.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -36,7 +37,8 @@ std::string connectedCaptionFormat()
         LoadStringA(module, kConnectedCaptionId, buffer, sizeof buffer);
         FreeLibrary(module);
     }
-    return buffer[0] ? std::string(buffer) : std::string("Connected to %s");
+    return buffer[0] ? std::string(buffer)
+                     : QCoreApplication::translate("DialupWindows", "Connected to %s").toStdString();
 }
 
 std::string durationText(qint64 seconds)
@@ -51,6 +53,7 @@ Qt::WindowFlags dialupWindowFlags()
     return Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
 }
 
+// The windows are the system's, so their texts come in the user's language.
 class PostDial : public QWidget
 {
   public:
@@ -60,8 +63,9 @@ class PostDial : public QWidget
         setAttribute(Qt::WA_ShowWithoutActivating);
         setWindowTitle(QString::fromUtf8(kPostDialCaption));
         auto* layout = new QVBoxLayout(this);
-        auto* text = new QLabel(QStringLiteral("The remote computer for \"%1\" has answered.\n"
-                                               "Setting up the connection...")
+        auto* text = new QLabel(QCoreApplication::translate("DialupWindows",
+                                                            "The remote computer for \"%1\" has answered.\n"
+                                                            "Setting up the connection...")
                                     .arg(QString::fromStdString(entry)),
                                 this);
         layout->addWidget(text);
@@ -86,15 +90,17 @@ class Connected : public QWidget
                                                    QString::fromLocal8Bit(status.szDeviceType));
 
         auto* layout = new QVBoxLayout(this);
-        layout->addWidget(new QLabel(device.isEmpty() ? QStringLiteral("Connected")
-                                                      : QStringLiteral("Connected through %1").arg(device),
-                                     this));
+        layout->addWidget(
+            new QLabel(device.isEmpty()
+                           ? QCoreApplication::translate("DialupWindows", "Connected")
+                           : QCoreApplication::translate("DialupWindows", "Connected through %1").arg(device),
+                       this));
         m_duration = new QLabel(this);
         m_duration->setObjectName(QStringLiteral("lblDuration"));
         layout->addWidget(m_duration);
         auto* buttons = new QHBoxLayout;
         buttons->addStretch();
-        auto* disconnect = new QPushButton(QStringLiteral("Dis&connect"), this);
+        auto* disconnect = new QPushButton(QCoreApplication::translate("DialupWindows", "Dis&connect"), this);
         disconnect->setObjectName(QStringLiteral("btnDisconnect"));
         buttons->addWidget(disconnect);
         layout->addLayout(buttons);
@@ -115,7 +121,7 @@ class Connected : public QWidget
   private:
     void updateDuration()
     {
-        m_duration->setText(QStringLiteral("Duration: %1")
+        m_duration->setText(QCoreApplication::translate("DialupWindows", "Duration: %1")
                                 .arg(QString::fromStdString(durationText(m_clock.elapsed() / 1000))));
     }
 

@@ -1,6 +1,7 @@
 // String tables of other "modules" and starting programs.
 #include "platform/system.h"
 
+#include "platform/i18n.h"
 #include "platform/trace.h"
 
 #include <algorithm>
@@ -94,7 +95,18 @@ std::vector<fs::path> tableDirs()
         dirs.push_back(exeDir / "strings");
         dirs.push_back(exeDir / ".." / "share" / "kivo95" / "strings");
     }
-    return dirs;
+    // As Windows takes a module's resources in the user's language first,
+    // DIR/de/NAME.strings comes before DIR/NAME.strings; a directory named
+    // earlier still wins over a translation found in a later one.
+    const std::string language = kivo::i18n::Language();
+    if (language.empty())
+        return dirs;
+    std::vector<fs::path> withLanguage;
+    for (const fs::path& dir : dirs) {
+        withLanguage.push_back(dir / language);
+        withLanguage.push_back(dir);
+    }
+    return withLanguage;
 }
 
 // "C:\\Windows\\RNAAPP.EXE" -> "rnaapp".

@@ -338,8 +338,9 @@ INT MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     kivo::sys::MessageBoxRequest r;
     r.owner = kivo::sys::widgetOf(owner);
     r.text = text ? text : "";
-    // Windows shows "Error" for a null caption.
-    r.caption = caption ? caption : "Error";
+    // Windows shows "Error" (in the user's language) for a null caption.
+    r.caption = caption ? std::string(caption)
+                        : QCoreApplication::translate("MessageBox", "Error").toLocal8Bit().toStdString();
     r.type = type;
     INT answer;
     if (kivo::sys::MessageBoxHook hook = current(&Hooks::box)) {

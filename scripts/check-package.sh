@@ -21,9 +21,10 @@ scripts/bootstrap.sh  # the validators and dpkg-dev are in scripts/packages.txt
 step "validating data/$APP_ID.desktop, metainfo and man pages"
 desktop-file-validate "data/$APP_ID.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "data/$APP_ID.metainfo.xml" || fail "appstreamcli validate"
-for page in data/man/*.1; do
+for page in data/man/*.1 data/man/*/*.1; do
     warnings=$( { LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" >/dev/null; } 2>&1 )
-    warnings+=$(groff -ww -z -man "$page" 2>&1)
+    # -k: the translated pages are UTF-8, as man-db reads them.
+    warnings+=$(groff -k -ww -z -man "$page" 2>&1)
     [ -z "$warnings" ] || fail "man page $page: $warnings"
 done
 
@@ -70,7 +71,8 @@ for f in /usr/bin/kivo95 /usr/bin/initkivo /usr/bin/kivo-reg \
          /usr/share/kivo95/strings/rnaapp.strings \
          "/usr/share/applications/$APP_ID.desktop" "/usr/share/metainfo/$APP_ID.metainfo.xml" \
          /usr/share/man/man1/kivo95.1.gz /usr/share/man/man1/kivo-reg.1.gz /usr/share/man/man1/initkivo.1.gz \
-         /usr/share/doc/kivo95/copyright \
+         /usr/share/man/de/man1/kivo95.1.gz /usr/share/man/de/man1/kivo-reg.1.gz \
+         /usr/share/man/de/man1/initkivo.1.gz /usr/share/doc/kivo95/copyright \
          "/usr/share/icons/hicolor/16x16/apps/$APP_ID.png" "/usr/share/icons/hicolor/32x32/apps/$APP_ID.png" \
          "/usr/share/icons/hicolor/48x48/apps/$APP_ID.png" "/usr/share/icons/hicolor/scalable/apps/$APP_ID.svg"; do
     grep -qxF "$f" "$work/files" || fail "the package does not install $f"
@@ -83,6 +85,7 @@ for size in 16 32 48; do
         || fail "the ${size}x${size} icon is not a $size x $size PNG"
 done
 man -w kivo95 >/dev/null || fail "man kivo95 finds no page"
+[ "$(man -L de -w kivo95)" = /usr/share/man/de/man1/kivo95.1.gz ] || fail "man -L de kivo95 finds no German page"
 
 # ---- start it as the menu does ----------------------------------------------
 # The menu runs the desktop entry's Exec line in the user's home directory;

@@ -34,7 +34,10 @@ std::string elapsedText()
 
 std::string toolTipText(const std::string& entry)
 {
-    return "Connected to " + entry + ": " + elapsedText();
+    return QCoreApplication::translate("TfrmSelect", "Connected to %1: %2")
+        .arg(QString::fromLocal8Bit(entry.c_str()), QString::fromStdString(elapsedText()))
+        .toLocal8Bit()
+        .toStdString();
 }
 
 // Shows the report once the handler that made it has finished, so that a
@@ -61,10 +64,10 @@ void TfrmSelect::SetUpConnectionMonitor()
 
     Ipm = new QMenu(this);
     Ipm->setObjectName("Ipm");
-    Info1 = Ipm->addAction(QStringLiteral("Info"));
+    Info1 = Ipm->addAction(tr("Info"));
     Info1->setObjectName("Info1");
     Ipm->addSeparator();
-    Disconnect1 = Ipm->addAction(QStringLiteral("Disconnect"));
+    Disconnect1 = Ipm->addAction(tr("Disconnect"));
     Disconnect1->setObjectName("Disconnect1");
     wire(Info1, &QAction::triggered, &TfrmSelect::Info1Click);
     wire(Disconnect1, &QAction::triggered, &TfrmSelect::Disconnect1Click);
@@ -121,7 +124,8 @@ void TfrmSelect::Timer1Timer(QObject*)
 
     // The line is gone.
     Timer1->stop();
-    MessageBoxA(kivo::sys::hwndOf(this), "Connection has been broken!", "Information", MB_OK);
+    MessageBoxA(kivo::sys::hwndOf(this), tr("Connection has been broken!").toLocal8Bit().constData(),
+                tr("Information").toLocal8Bit().constData(), MB_OK);
     StopDialing = true;
     RAS->Disconnect();
     TI->setActive(false);
@@ -152,11 +156,17 @@ void TfrmSelect::CountTick()
             // the next tick reads a good value again.
             if (!m_badTotalReported) {
                 m_badTotalReported = true;
-                const std::string shown =
-                    total.VType() == varString ? "\"" + total.toString() + "\"" : "missing";
-                reportLater(this, "The total time of " + m_connectedEntry + " is " + shown +
-                                      ", which is no duration (" + e.what() +
-                                      "). It counts on from 00:00:00.");
+                const QString entry = QString::fromLocal8Bit(m_connectedEntry.c_str());
+                const QString why = QString::fromLocal8Bit(e.what());
+                const QString text =
+                    total.VType() == varString
+                        ? tr("The total time of %1 is \"%2\", which is no duration (%3). It counts on from "
+                             "00:00:00.")
+                              .arg(entry, QString::fromLocal8Bit(total.toString().c_str()), why)
+                        : tr("The total time of %1 is missing, which is no duration (%2). It counts on from "
+                             "00:00:00.")
+                              .arg(entry, why);
+                reportLater(this, text.toLocal8Bit().toStdString());
             }
         }
         reg->WriteValue(kivo::reg::TotalTime, Variant(SecsToStr(seconds + 1)));

@@ -46,7 +46,7 @@ bool KivoApplication::notify(QObject* receiver, QEvent* event)
     } catch (const std::exception& e) {
         ShowException(e.what());
     } catch (...) {
-        ShowException("Unknown exception");
+        ShowException(tr("Unknown exception").toLocal8Bit().toStdString());
     }
     return false;
 }
@@ -59,7 +59,7 @@ bool KivoApplication::guard(const std::function<void()>& fn)
     } catch (const std::exception& e) {
         ShowException(e.what());
     } catch (...) {
-        ShowException("Unknown exception");
+        ShowException(tr("Unknown exception").toLocal8Bit().toStdString());
     }
     return false;
 }

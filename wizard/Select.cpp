@@ -30,10 +30,18 @@ constexpr char kInstallationFile[] = "kivoinfo.pdt";
 constexpr qint64 kMaxCaptionBytes = 4096;
 
 const char* const kTitles[TfrmSelect::PageCount] = {
-    "KIVO95 Wizard - Welcome (0 of 3)", "KIVO95 Wizard - Entry Selection (1 of 3)",
-    "KIVO95 Wizard - Tune (2 of 3)",    "KIVO95 Wizard - Confirmation (3 of 3)",
-    "KIVO95 Wizard - Dialing",          "KIVO95 Wizard - Info",
+    QT_TRANSLATE_NOOP("TfrmSelect", "KIVO95 Wizard - Welcome (0 of 3)"),
+    QT_TRANSLATE_NOOP("TfrmSelect", "KIVO95 Wizard - Entry Selection (1 of 3)"),
+    QT_TRANSLATE_NOOP("TfrmSelect", "KIVO95 Wizard - Tune (2 of 3)"),
+    QT_TRANSLATE_NOOP("TfrmSelect", "KIVO95 Wizard - Confirmation (3 of 3)"),
+    QT_TRANSLATE_NOOP("TfrmSelect", "KIVO95 Wizard - Dialing"),
+    QT_TRANSLATE_NOOP("TfrmSelect", "KIVO95 Wizard - Info"),
 };
+
+QString title(int page)
+{
+    return QCoreApplication::translate("TfrmSelect", kTitles[page]);
+}
 
 // The frame's own layout on pages 0 to 4.
 constexpr int kOuterWidth = 467;
@@ -58,27 +66,27 @@ void moveLeft(QWidget* w, int left)
     w->move(left, w->y());
 }
 
-// The welcome text; the closing paragraph is ours.
-const char* const kWelcomeLines[] = {
-    "This program  complements the features of Windows 95's ",
-    "Dial-Up Networking folder.",
-    "",
-    "It is a new version of the KIVO95 v0.5, which was only",
-    "a connection alarm, now it has evolved into a wizard that",
-    "guides you through a series of steps to connect you to RAS",
-    "servers (Windows NT in your office, Internet Access Provider,",
-    "etc.)",
-    "",
-    "Through it, you can cycle through the various phone numbers ",
-    "of your connections while they are busy, play a tune when you",
-    "get a successful connection and keep track of statistical data ",
-    "about your connections (total connect time,last connect ",
-    "time, etc.) on a per entry basis.",
-    "",
-    "Questions, suggestions and bug reports are welcome: write to",
-    "kivo95@morvel.example, or to Morvel Software, P.O. Box 95,",
-    "Kivo, Finland.",
-};
+// The welcome text, one memo line per text line (a translation breaks its
+// lines for the memo's width itself); the closing paragraph is ours.
+const char* const kWelcomeText =
+    QT_TRANSLATE_NOOP("TfrmSelect", "This program  complements the features of Windows 95's \n"
+                                    "Dial-Up Networking folder.\n"
+                                    "\n"
+                                    "It is a new version of the KIVO95 v0.5, which was only\n"
+                                    "a connection alarm, now it has evolved into a wizard that\n"
+                                    "guides you through a series of steps to connect you to RAS\n"
+                                    "servers (Windows NT in your office, Internet Access Provider,\n"
+                                    "etc.)\n"
+                                    "\n"
+                                    "Through it, you can cycle through the various phone numbers \n"
+                                    "of your connections while they are busy, play a tune when you\n"
+                                    "get a successful connection and keep track of statistical data \n"
+                                    "about your connections (total connect time,last connect \n"
+                                    "time, etc.) on a per entry basis.\n"
+                                    "\n"
+                                    "Questions, suggestions and bug reports are welcome: write to\n"
+                                    "kivo95@morvel.example, or to Morvel Software, P.O. Box 95,\n"
+                                    "Kivo, Finland.");
 
 } // namespace
 
@@ -102,8 +110,8 @@ TfrmSelect::TfrmSelect(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     // The lines were laid out for the narrow width of an edit control's
     // one-pixel margin; Qt's wider default would wrap the longest of them.
     ui->Memo1->document()->setDocumentMargin(1);
-    for (const char* line : kWelcomeLines)
-        ui->Memo1->appendPlainText(QString::fromLatin1(line));
+    for (const QString& line : tr(kWelcomeText).split(u'\n'))
+        ui->Memo1->appendPlainText(line);
     ui->Memo1->moveCursor(QTextCursor::Start);
 
     const QIcon icon = kivo::pictures::ProgramIcon();
@@ -244,7 +252,7 @@ void TfrmSelect::FormCreate(QObject*)
     setPageIndex(0);
     if (reg->ReadValue(kivo::reg::ShowWelcome).toInt() != 1) {
         setPageIndex(1);
-        setWindowTitle(kTitles[1]);
+        setWindowTitle(title(1));
     }
 
     // 6. SelectedEntries exists from program start and is still empty here.
@@ -296,7 +304,8 @@ bool TfrmSelect::ReadInstallationFile()
 
 void TfrmSelect::InstallationError()
 {
-    MessageBoxA(nullptr, "KIVO95 must be reinstalled. Closing...", "Error in installation", MB_OK);
+    MessageBoxA(nullptr, tr("KIVO95 must be reinstalled. Closing...").toLocal8Bit().constData(),
+                tr("Error in installation").toLocal8Bit().constData(), MB_OK);
     m_terminated = true;
 }
 
@@ -339,12 +348,12 @@ void TfrmSelect::Notebook1PageChanged(QObject*)
 
     switch (index) {
     case 0:
-        setWindowTitle(kTitles[0]);
+        setWindowTitle(title(0));
         ui->btnPrev->setEnabled(false);
         ui->btnNext->setEnabled(true);
         break;
     case 1:
-        setWindowTitle(kTitles[1]);
+        setWindowTitle(title(1));
         reg->setKey(kivo::reg::AppKey);
         ui->btnPrev->setEnabled(reg->ReadValue(kivo::reg::ShowWelcome).toInt() == 1);
         ui->btnNext->setEnabled(true);
@@ -354,22 +363,22 @@ void TfrmSelect::Notebook1PageChanged(QObject*)
         RefreshStatistics();
         break;
     case 2:
-        setWindowTitle(kTitles[2]);
+        setWindowTitle(title(2));
         reg->setKey(kivo::reg::AppKey);
         ui->btnPrev->setEnabled(true);
         ui->btnNext->setEnabled(true);
         ui->edTune->setText(QString::fromLocal8Bit(reg->ReadValue(kivo::reg::Tune).toString().c_str()));
         break;
     case 3:
-        setWindowTitle(kTitles[3]);
+        setWindowTitle(title(3));
         break;
     case 4:
         // The dial queue takes over here and returns when it has ended.
-        setWindowTitle(kTitles[4]);
+        setWindowTitle(title(4));
         DialQueue();
         break;
     case 5:
-        setWindowTitle(kTitles[5]);
+        setWindowTitle(title(5));
         ui->btnPrev->hide();
         ui->btnNext->hide();
         break;
@@ -389,8 +398,9 @@ void TfrmSelect::btnNextClick(QObject*)
 {
     if (PageIndex() == 1 && SelectedEntries.empty()) {
         MessageBeep(MB_ICONASTERISK);
-        MessageBoxA(kivo::sys::hwndOf(this), "At least one entry must be selected!", "Error",
-                    MB_OK | MB_ICONERROR);
+        MessageBoxA(kivo::sys::hwndOf(this),
+                    tr("At least one entry must be selected!").toLocal8Bit().constData(),
+                    tr("Error").toLocal8Bit().constData(), MB_OK | MB_ICONERROR);
         return;
     }
     setPageIndex((PageIndex() + 1) % PageCount);

@@ -49,10 +49,13 @@ void TfrmSelect::SetUpSelectionPage()
     const struct {
         const char* caption;
         int width;
-    } columns[] = {
-        {"Connection", 70}, {"Accesses", 70}, {"Last Access", 90}, {"Last Time", 80}, {"Total Time", 50}};
+    } columns[] = {{QT_TRANSLATE_NOOP("TfrmSelect", "Connection"), 70},
+                   {QT_TRANSLATE_NOOP("TfrmSelect", "Accesses"), 70},
+                   {QT_TRANSLATE_NOOP("TfrmSelect", "Last Access"), 90},
+                   {QT_TRANSLATE_NOOP("TfrmSelect", "Last Time"), 80},
+                   {QT_TRANSLATE_NOOP("TfrmSelect", "Total Time"), 50}};
     for (const auto& c : columns)
-        list->AddColumn(c.caption, c.width);
+        list->AddColumn(tr(c.caption), c.width);
     list->setColumnClick(false);
 
     Large = new TImageList(this, 32, 32);
@@ -74,7 +77,7 @@ void TfrmSelect::SetUpSelectionPage()
 
     pm = new QMenu(this);
     pm->setObjectName("pm");
-    QMenu* view = pm->addMenu("&View");
+    QMenu* view = pm->addMenu(tr("&View"));
     View1 = view->menuAction();
     View1->setObjectName("View1");
     auto* styles = new QActionGroup(view);
@@ -84,13 +87,14 @@ void TfrmSelect::SetUpSelectionPage()
         const char* caption;
         void (TfrmSelect::*handler)(QObject*);
     } items[] = {
-        {&LArgeIcons1, "LArgeIcons1", "Lar&ge Icons", &TfrmSelect::LArgeIcons1Click},
-        {&Small1, "Small1", "S&mall Icons", &TfrmSelect::Small1Click},
-        {&List1, "List1", "&List", &TfrmSelect::List1Click},
-        {&Details1, "Details1", "&Details", &TfrmSelect::Details1Click},
+        {&LArgeIcons1, "LArgeIcons1", QT_TRANSLATE_NOOP("TfrmSelect", "Lar&ge Icons"),
+         &TfrmSelect::LArgeIcons1Click},
+        {&Small1, "Small1", QT_TRANSLATE_NOOP("TfrmSelect", "S&mall Icons"), &TfrmSelect::Small1Click},
+        {&List1, "List1", QT_TRANSLATE_NOOP("TfrmSelect", "&List"), &TfrmSelect::List1Click},
+        {&Details1, "Details1", QT_TRANSLATE_NOOP("TfrmSelect", "&Details"), &TfrmSelect::Details1Click},
     };
     for (const auto& i : items) {
-        QAction* a = view->addAction(i.caption);
+        QAction* a = view->addAction(tr(i.caption));
         a->setObjectName(i.name);
         a->setCheckable(true);
         styles->addAction(a);
@@ -101,7 +105,7 @@ void TfrmSelect::SetUpSelectionPage()
 
     pmEntry = new QMenu(this);
     pmEntry->setObjectName("pmEntry");
-    EntryProperties1 = pmEntry->addAction("Entry Properties");
+    EntryProperties1 = pmEntry->addAction(tr("Entry Properties"));
     EntryProperties1->setObjectName("EntryProperties1");
     wire(EntryProperties1, &QAction::triggered, &TfrmSelect::EntryProperties1Click);
 }

@@ -1,6 +1,7 @@
 #include "wizard/SortedNames.h"
 
 #include <QCollator>
+#include <QCoreApplication>
 #include <QString>
 
 #include <stdexcept>
@@ -64,6 +65,7 @@ bool SortedNames::Remove(const std::string& name)
 void SortedNames::Delete(std::size_t index)
 {
     if (index >= m_names.size())
-        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+        throw std::out_of_range(
+            QCoreApplication::translate("TList", "List index out of bounds (%1)").arg(index).toStdString());
     m_names.erase(m_names.begin() + static_cast<std::ptrdiff_t>(index));
 }

@@ -2,8 +2,8 @@
 // Both settings are written the moment they change, nothing is kept in
 // memory only.
 #include "components/RndSpeed.h"
-#include "ui_Select.h"
 #include "platform/ras.h"
+#include "ui_Select.h"
 #include "wizard/about.h"
 #include "wizard/Pictures.h"
 #include "wizard/Select.h"
@@ -43,8 +43,8 @@ void TfrmSelect::SetUpWelcomeTuneAbout()
     ui->rdbAbout->OnClick = [this](QObject* Sender) { rdbAboutClick(Sender); };
 
     Od.owner = this;
-    Od.title = "Open";
-    Od.filter = "Wave files (*.wav)|*.wav";
+    Od.title = tr("Open").toLocal8Bit().toStdString();
+    Od.filter = tr("Wave files (*.wav)|*.wav").toLocal8Bit().toStdString();
     Od.defaultExt = "wav";
     Od.pathMustExist = true;
     Od.fileMustExist = true;
@@ -110,7 +110,8 @@ void TfrmSelect::rdbAboutClick(QObject*)
     AboutBox = box.get();
     // Which dial service this run uses, and why: the first thing to know
     // when a dial does not do what the user expects.
-    box->setBackendInfo(QString::fromStdString("Dialing through " + kivo::ras::backendName() + ": " +
-                                               kivo::ras::backendReason()));
+    box->setBackendInfo(tr("Dialing through %1: %2")
+                            .arg(QString::fromStdString(kivo::ras::backendName()),
+                                 QString::fromStdString(kivo::ras::backendReason())));
     box->exec();
 }

@@ -1,6 +1,7 @@
 // Program entry: the application title, the wizard window as main window,
 // the message loop until that window closes, exit code 0.
 #include "platform/dialup.h"
+#include "platform/i18n.h"
 #include "wizard/KivoApplication.h"
 #include "wizard/Select.h"
 #include "wizard/SingleInstance.h"
@@ -12,6 +13,9 @@ int main(int argc, char** argv)
     // Lets the desktop match the window to the menu entry and its icon.
     QGuiApplication::setDesktopFileName("org.kivo95.Wizard");
     KivoApplication::setTitle("KIVO95 Wizard");
+    // The user's language (LANGUAGE, LC_ALL, LC_MESSAGES, LANG), before any
+    // text is made.
+    kivo::i18n::InstallTranslators();
 
     // A second start only brings the running wizard forward.
     kivo::SingleInstance instance;

@@ -28,16 +28,18 @@ TfrmProps::~TfrmProps() = default;
 
 bool TfrmProps::ConfirmClear(const std::string& what)
 {
-    // The name is the entry's; it is only ever text of the box, never a format.
-    const std::string text = "Do you really want to clear " + ui->lbConn->text().toLocal8Bit().toStdString() +
-                             "'s \n\r" + what + "?";
-    return MessageBoxA(kivo::sys::hwndOf(this), text.c_str(), "Confirmation",
+    // The name is the entry's; it is only ever text of the box, never a format
+    // (both texts go in at once, so a "%2" in the name stays as it is).
+    const QString text =
+        tr("Do you really want to clear %1's \n\r%2?").arg(ui->lbConn->text(), tr(what.c_str()));
+    return MessageBoxA(kivo::sys::hwndOf(this), text.toLocal8Bit().constData(),
+                       tr("Confirmation").toLocal8Bit().constData(),
                        MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2) == IDYES;
 }
 
 void TfrmProps::btnclNAClick(QObject*)
 {
-    if (!ConfirmClear("Number of Accesses"))
+    if (!ConfirmClear(QT_TR_NOOP("Number of Accesses")))
         return;
     m_reg.WriteValue(kivo::reg::Accesses, Variant(std::int32_t(0)));
     ui->lblNA->setText("0");
@@ -45,7 +47,7 @@ void TfrmProps::btnclNAClick(QObject*)
 
 void TfrmProps::btnclLAClick(QObject*)
 {
-    if (!ConfirmClear("Last of Access Date"))
+    if (!ConfirmClear(QT_TR_NOOP("Last of Access Date")))
         return;
     m_reg.WriteValue(kivo::reg::LastAccess, Variant(kivo::reg::NeverAccessed));
     ui->lblLA->setText(kivo::reg::NeverAccessed);
@@ -53,7 +55,7 @@ void TfrmProps::btnclLAClick(QObject*)
 
 void TfrmProps::btnclLATClick(QObject*)
 {
-    if (!ConfirmClear("Last Connection Duration Time"))
+    if (!ConfirmClear(QT_TR_NOOP("Last Connection Duration Time")))
         return;
     const std::string zero = SecsToStr(0);
     m_reg.WriteValue(kivo::reg::LastTime, Variant(zero));
@@ -62,7 +64,7 @@ void TfrmProps::btnclLATClick(QObject*)
 
 void TfrmProps::btnclTATClick(QObject*)
 {
-    if (!ConfirmClear("Total Access Time"))
+    if (!ConfirmClear(QT_TR_NOOP("Total Access Time")))
         return;
     const std::string zero = SecsToStr(0);
     m_reg.WriteValue(kivo::reg::TotalTime, Variant(zero));

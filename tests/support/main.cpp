@@ -39,6 +39,9 @@ int main(int argc, char** argv)
         setenv("KIVO95_RAS", "sim", 1);
     if (!std::getenv("KIVO95_SOUND"))
         setenv("KIVO95_SOUND", "null", 1);
+    // English, the language of the texts tests compare, whatever the
+    // developer's locale says; a test of a translation asks for it itself.
+    setenv("LANGUAGE", "en", 1);
     std::unique_ptr<QApplication> app(kivo::test::makeApplication(argc, argv));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -20,9 +20,10 @@ class ProgramTest : public ::testing::Test
     TempDir cwd;
     QProcess program;
 
-    void start(const std::string& exe)
+    void start(const std::string& exe, const QProcessEnvironment& extra = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(extra);
         env.insert("KIVO95_TRACE", QString::fromStdString(cwd.file("trace")));
         env.insert("KIVO95_MESSAGEBOX", "default");
         program.setProcessEnvironment(env);
@@ -60,6 +61,23 @@ TEST_F(ProgramTest, WithoutInstallationFileAndInstallerItReportsAndEnds)
         << t;
     EXPECT_NE(t.find("MessageBoxA(owner=0x0, text=\"KIVO95 must be reinstalled. Closing...\", "
                      "caption=\"Error in installation\", type=0x0) = 1\n"),
+              std::string::npos)
+        << t;
+}
+
+TEST_F(ProgramTest, SpeaksTheLanguageTheUserAsksFor)
+{
+    TempDir programDir;
+    const std::string exe = programDir.file("kivo95");
+    std::filesystem::copy_file(KIVO_BIN_DIR "/kivo95", exe);
+    QProcessEnvironment german;
+    german.insert("LANGUAGE", "de");
+    start(exe, german);
+    ASSERT_TRUE(program.waitForFinished(60000));
+    const std::string t = trace();
+    EXPECT_NE(t.find("i18n: languages de,"), std::string::npos) << t;
+    EXPECT_NE(t.find("MessageBoxA(owner=0x0, text=\"KIVO95 muss neu installiert werden. Das Programm wird "
+                     "beendet...\", caption=\"Fehler bei der Installation\", type=0x0) = 1\n"),
               std::string::npos)
         << t;
 }
