@@ -37,7 +37,6 @@ debs=("$REL_BUILD"/kivo95_*.deb)
 deb=$(realpath "${debs[0]}")
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "Depends lacks the Qt libraries (shlibdeps)"
 dpkg-deb -f "$deb" Section | grep -qx net || fail "Section is not net"
-dpkg-deb -c "$deb" | grep -q ' ./usr/share/doc/kivo95/copyright$' || fail "the package has no copyright file"
 
 # ---- Debian policy -----------------------------------------------------------
 # Errors and warnings fail; lintian's informational tags are shown.
