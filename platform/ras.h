@@ -196,6 +196,9 @@ constexpr DWORD ERROR_PORT_ALREADY_OPEN = 602;
 constexpr DWORD ERROR_BUFFER_TOO_SMALL = 603;
 constexpr DWORD ERROR_DEVICE_DOES_NOT_EXIST = 608;
 constexpr DWORD ERROR_BUFFER_INVALID = 610;
+// No network to reach the other end over (a VPN whose base connection is
+// not up).
+constexpr DWORD ERROR_ROUTE_NOT_AVAILABLE = 611;
 constexpr DWORD ERROR_PORT_NOT_CONNECTED = 619;
 constexpr DWORD ERROR_CANNOT_OPEN_PHONEBOOK = 621;
 constexpr DWORD ERROR_CANNOT_LOAD_PHONEBOOK = 622;

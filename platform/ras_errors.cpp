@@ -35,6 +35,8 @@ constexpr ErrorText kErrorTexts[] = {
     {ERROR_DEVICE_DOES_NOT_EXIST,
      QT_TRANSLATE_NOOP("RasError", "The device does not exist or is not supported.")},
     {ERROR_BUFFER_INVALID, QT_TRANSLATE_NOOP("RasError", "The buffer is not valid.")},
+    {ERROR_ROUTE_NOT_AVAILABLE,
+     QT_TRANSLATE_NOOP("RasError", "No network connection is up for the VPN to run over.")},
     {ERROR_PORT_NOT_CONNECTED, QT_TRANSLATE_NOOP("RasError", "The port is not connected.")},
     {ERROR_CANNOT_OPEN_PHONEBOOK, QT_TRANSLATE_NOOP("RasError", "The phonebook file cannot be opened.")},
     {ERROR_CANNOT_LOAD_PHONEBOOK, QT_TRANSLATE_NOOP("RasError", "The phonebook file cannot be read.")},

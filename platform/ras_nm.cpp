@@ -88,6 +88,7 @@ constexpr unsigned kVpnFailed = 6;
 constexpr unsigned kVpnDisconnected = 7;
 
 // NMDeviceState
+constexpr unsigned kDeviceUnknown = 0;
 constexpr unsigned kDeviceUnmanaged = 10;
 constexpr unsigned kDeviceUnavailable = 20;
 constexpr unsigned kDeviceDisconnected = 30;
@@ -141,30 +142,29 @@ bool failed(const QDBusMessage& reply)
     return reply.type() != QDBusMessage::ReplyMessage;
 }
 
-QStringList objectPaths(const QVariant& v)
-{
-    QStringList out;
-    if (v.canConvert<QDBusArgument>()) {
-        const QDBusArgument arg = v.value<QDBusArgument>();
-        arg.beginArray();
-        while (!arg.atEnd()) {
-            QDBusObjectPath p;
-            arg >> p;
-            out << p.path();
-        }
-        arg.endArray();
-    } else {
-        for (const QDBusObjectPath& p : v.value<QList<QDBusObjectPath>>())
-            out << p.path();
-    }
-    return out;
-}
-
 QVariantMap variantMap(const QVariant& v)
 {
     if (v.canConvert<QDBusArgument>())
         return qdbus_cast<QVariantMap>(v.value<QDBusArgument>());
     return v.toMap();
+}
+
+// Kinds of connection that a RAS layer would hold: dial-up links and the
+// tunnels that stand in for them today (NetworkManager's connection.type).
+// Wired, Wi-Fi, bridges and the like are the network the machine simply
+// has; loopback is not a connection at all.
+bool isDialUpKind(const QString& nmType)
+{
+    static const QStringList kinds = {QStringLiteral("vpn"),      QStringLiteral("wireguard"),
+                                      QStringLiteral("pppoe"),    QStringLiteral("adsl"),
+                                      QStringLiteral("gsm"),      QStringLiteral("cdma"),
+                                      QStringLiteral("bluetooth")};
+    return kinds.contains(nmType);
+}
+
+bool isLoopback(const QString& nmType)
+{
+    return nmType == QLatin1String("loopback");
 }
 
 // The RAS device type of a profile's connection.type.
@@ -258,8 +258,13 @@ class NmBackend final : public QObject, public RasBackend
         const DWORD r = refreshProfiles();
         if (r)
             return r;
-        for (const Profile& p : m_profiles)
-            names.push_back(p.name);
+        // The dial-up kinds first, so that a caller that takes only the
+        // first few (the dialer takes 20) is not filled up with Wi-Fi
+        // networks; each group in NetworkManager's order.
+        for (const bool dialUp : {true, false})
+            for (const Profile& p : m_profiles)
+                if (isDialUpKind(p.type) == dialUp)
+                    names.push_back(p.name);
         return 0;
     }
 
@@ -283,7 +288,8 @@ class NmBackend final : public QObject, public RasBackend
         c.entry = profile->name;
         c.profile = profile->path;
         c.deviceType = rasDeviceType(profile->type);
-        c.vpn = c.deviceType == "vpn";
+        // A WireGuard link has a device of its own and no VPN states.
+        c.vpn = profile->type == QLatin1String("vpn");
         QDBusMessage m = nmCall(kManagerPath, kManagerIface, QStringLiteral("ActivateConnection"));
         m << QVariant::fromValue(QDBusObjectPath(profile->path)) << QVariant::fromValue(QDBusObjectPath("/"))
           << QVariant::fromValue(QDBusObjectPath("/"));
@@ -355,13 +361,16 @@ class NmBackend final : public QObject, public RasBackend
             if (c.active.isEmpty())
                 pendingProfiles.insert(c.profile);
         }
-        // The others in NetworkManager's order. One whose profile is being
-        // activated by a dial of ours that has no answer yet is most likely
-        // that dial, seen before the answer: it is not listed twice.
+        // Then the dial-up links others made, in NetworkManager's order; the
+        // network the machine simply has (loopback, wired, Wi-Fi, bridges)
+        // is no RAS connection, or a connection monitor would never see its
+        // own line go. One whose profile is being activated by a dial of
+        // ours that has no answer yet is most likely that dial, seen before
+        // the answer: it is not listed twice.
         for (const QString& path : m_activeList) {
             auto it = m_foreign.find(path);
             if (it == m_foreign.end() || !it->second.known || it->second.state >= kActiveDeactivating ||
-                pendingProfiles.count(it->second.profile))
+                !isDialUpKind(it->second.type) || pendingProfiles.count(it->second.profile))
                 continue;
             const Foreign& f = it->second;
             out.push_back({f.id, f.name, f.deviceType, f.deviceName});
@@ -400,16 +409,17 @@ class NmBackend final : public QObject, public RasBackend
         if (a.size() < 3)
             return;
         const unsigned state = a[0].toUInt();
+        const unsigned old = a[1].toUInt();
         const unsigned reason = a[2].toUInt();
         for (auto& [id, c] : m_conns) {
             if (c.ended || c.vpn)
                 continue;
             if (c.devices.contains(m.path()))
-                applyDeviceState(c, state, reason);
+                applyDeviceState(c, state, old, reason);
             else if (c.devices.isEmpty() && c.early.size() < kMaxEarlyStates)
                 // Its devices are not known yet: a quick failure must not be
                 // missed while they are being asked for.
-                c.early.push_back({m.path(), state, reason});
+                c.early.push_back({m.path(), state, old, reason});
         }
     }
 
@@ -431,7 +441,7 @@ class NmBackend final : public QObject, public RasBackend
     struct Profile {
         std::string name;
         QString path;
-        QString type;
+        QString type; // connection.type
     };
 
     // A dial of ours.
@@ -451,6 +461,7 @@ class NmBackend final : public QObject, public RasBackend
         struct DeviceState {
             QString device;
             unsigned state;
+            unsigned old;
             unsigned reason;
         };
         std::vector<DeviceState> early;
@@ -465,6 +476,7 @@ class NmBackend final : public QObject, public RasBackend
         bool known = false; // its properties have been read
         unsigned state = 0;
         QString profile;
+        QString type; // connection.type
         std::string name;
         std::string deviceType;
         std::string deviceName = "NetworkManager";
@@ -553,10 +565,12 @@ class NmBackend final : public QObject, public RasBackend
             const NmSettings settings = qdbus_cast<NmSettings>(reply.arguments().value(0));
             const QVariantMap connection = settings.value(QStringLiteral("connection"));
             const QString id = connection.value(QStringLiteral("id")).toString();
-            if (id.isEmpty())
+            const QString type = connection.value(QStringLiteral("type")).toString();
+            // Loopback is no line to dial (NetworkManager keeps a profile
+            // for it that is always active).
+            if (id.isEmpty() || isLoopback(type))
                 continue;
-            profiles.push_back(
-                {id.toStdString(), paths[int(i)], connection.value(QStringLiteral("type")).toString()});
+            profiles.push_back({id.toStdString(), paths[int(i)], type});
         }
         m_profiles = std::move(profiles);
         return 0;
@@ -648,16 +662,25 @@ class NmBackend final : public QObject, public RasBackend
         }
     }
 
-    void applyDeviceState(Conn& c, unsigned state, unsigned reason)
+    // old is the state the device leaves, kDeviceUnknown when it is not
+    // known (a snapshot of its properties).
+    void applyDeviceState(Conn& c, unsigned state, unsigned old, unsigned reason)
     {
         const DWORD error = reasonError(ReasonSource::Device, reason);
+        // A device NetworkManager makes for the activation (a bridge, a
+        // PPPoE link) comes up through unmanaged, unavailable and
+        // disconnected, the last step "by the user's request": that is the
+        // way up, not down. Down is deactivating, or falling back from
+        // preparing or beyond.
+        const bool goingDown =
+            state == kDeviceDeactivating ||
+            ((state == kDeviceUnmanaged || state == kDeviceUnavailable || state == kDeviceDisconnected) &&
+             old >= kDevicePrepare);
         if (state == kDeviceFailed) {
             end(c, error, ERROR_FROM_DEVICE);
-        } else if (state == kDeviceUnmanaged || state == kDeviceUnavailable || state == kDeviceDisconnected ||
-                   state == kDeviceDeactivating) {
-            // Going down; a reason that says nothing (such as a new
-            // activation taking the device over) waits for the connection's
-            // own word.
+        } else if (goingDown) {
+            // A reason that says nothing (such as a new activation taking
+            // the device over) waits for the connection's own word.
             if (error)
                 end(c, error, error);
         } else if (state >= kDeviceIpConfig && state <= kDeviceActivated) {
@@ -676,7 +699,13 @@ class NmBackend final : public QObject, public RasBackend
         auto it = m_conns.find(id);
         const bool hungUp = m_takeBack.erase(id) > 0;
         if (failed(reply)) {
-            const DWORD code = dbusError(reply.errorName());
+            DWORD code = dbusError(reply.errorName());
+            // For a VPN, NetworkManager's "unknown connection" is the one it
+            // would run over ("Could not find source connection"): no
+            // network is up yet. The profile itself is there.
+            if (it != m_conns.end() && it->second.vpn &&
+                reply.errorName() == QLatin1String("org.freedesktop.NetworkManager.UnknownConnection"))
+                code = ERROR_ROUTE_NOT_AVAILABLE;
             traceFailure(QStringLiteral("ActivateConnection"), reply, code);
             if (it != m_conns.end())
                 end(it->second, code, code);
@@ -739,7 +768,7 @@ class NmBackend final : public QObject, public RasBackend
         // What the devices did first happened before this snapshot.
         for (const Conn::DeviceState& d : early)
             if (!c.vpn && c.devices.contains(d.device))
-                applyDeviceState(c, d.state, d.reason);
+                applyDeviceState(c, d.state, d.old, d.reason);
         applyActiveState(c, props.value(QStringLiteral("State")).toUInt(), 0);
         if (!c.ended && !c.devices.isEmpty())
             call(propsCall(c.devices.front(), QStringLiteral("GetAll"), kDeviceIface), kCallTimeoutMs,
@@ -767,7 +796,9 @@ class NmBackend final : public QObject, public RasBackend
             arg >> state >> reason;
             arg.endStructure();
         }
-        applyDeviceState(c, props.value(QStringLiteral("State")).toUInt(), reason);
+        // A snapshot shows where the device is, not where it comes from: it
+        // ends the dial only by having failed.
+        applyDeviceState(c, props.value(QStringLiteral("State")).toUInt(), kDeviceUnknown, reason);
     }
 
     void deactivate(const QString& active)
@@ -833,7 +864,8 @@ class NmBackend final : public QObject, public RasBackend
         f.name = props.value(QStringLiteral("Id")).toString().toStdString();
         f.state = props.value(QStringLiteral("State")).toUInt();
         f.profile = props.value(QStringLiteral("Connection")).value<QDBusObjectPath>().path();
-        f.deviceType = rasDeviceType(props.value(QStringLiteral("Type")).toString());
+        f.type = props.value(QStringLiteral("Type")).toString();
+        f.deviceType = rasDeviceType(f.type);
         const QStringList devices = objectPaths(props.value(QStringLiteral("Devices")));
         if (devices.isEmpty())
             return;
@@ -879,6 +911,26 @@ class NmBackend final : public QObject, public RasBackend
 };
 
 } // namespace
+
+QStringList objectPaths(const QVariant& v)
+{
+    QStringList out;
+    if (v.canConvert<QDBusArgument>()) {
+        const QDBusArgument arg = v.value<QDBusArgument>();
+        arg.beginArray();
+        while (!arg.atEnd()) {
+            QDBusObjectPath p;
+            arg >> p;
+            out << p.path();
+        }
+        arg.endArray();
+    } else {
+        for (const QDBusObjectPath& p : v.value<QList<QDBusObjectPath>>())
+            out << p.path();
+    }
+    return out;
+}
+
 } // namespace nm
 
 std::unique_ptr<RasBackend> makeNmBackend()

@@ -11,6 +11,8 @@
 #include "platform/ras_backend.h"
 
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 #include <memory>
 #include <string>
@@ -40,6 +42,10 @@ DWORD reasonError(ReasonSource source, unsigned reason);
 // The RAS error code for the error name of a failed D-Bus call to
 // NetworkManager (a missing service, polkit's refusal, a timeout, ...).
 DWORD dbusError(const QString& errorName);
+
+// The object paths of an "ao" value as QtDBus hands it over: demarshalled,
+// or still a QDBusArgument (inside a variant, a property's value).
+QStringList objectPaths(const QVariant& value);
 
 } // namespace nm
 } // namespace kivo::ras

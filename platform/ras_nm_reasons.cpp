@@ -26,7 +26,7 @@ constexpr ReasonRow kReasons[] = {
     {ReasonSource::Device, 7, ERROR_AUTHENTICATION_FAILURE},       // NO_SECRETS
     {ReasonSource::Device, 12, ERROR_PORT_NOT_AVAILABLE},          // PPP_START_FAILED
     {ReasonSource::Device, 13, ERROR_REMOTE_DISCONNECTION},        // PPP_DISCONNECT
-    {ReasonSource::Device, 14, ERROR_PPP_LCP_TERMINATED},          // PPP_FAILED
+    {ReasonSource::Device, 14, ERROR_FROM_DEVICE},                 // PPP_FAILED: pppd died
     {ReasonSource::Device, 23, ERROR_LINE_BUSY},                   // MODEM_BUSY
     {ReasonSource::Device, 24, ERROR_NO_DIALTONE},                 // MODEM_NO_DIAL_TONE
     {ReasonSource::Device, 25, ERROR_NO_CARRIER},                  // MODEM_NO_CARRIER
@@ -74,6 +74,8 @@ constexpr DBusErrorRow kDBusErrors[] = {
     {"org.freedesktop.NetworkManager.UnknownConnection", ERROR_CANNOT_FIND_PHONEBOOK_ENTRY},
     {"org.freedesktop.NetworkManager.UnknownDevice", ERROR_DEVICE_DOES_NOT_EXIST},
     {"org.freedesktop.NetworkManager.ConnectionNotAvailable", ERROR_DEVICE_DOES_NOT_EXIST},
+    // A device it has to make, such as a dummy interface the kernel lacks.
+    {"org.freedesktop.NetworkManager.Device.CreationFailed", ERROR_DEVICE_DOES_NOT_EXIST},
     {"org.freedesktop.NetworkManager.AgentManager.NoSecrets", ERROR_AUTHENTICATION_FAILURE},
     {"org.freedesktop.NetworkManager.AgentManager.UserCanceled", ERROR_AUTHENTICATION_FAILURE},
 };

@@ -205,6 +205,10 @@ Es gibt KEINE GARANTIE, soweit gesetzlich zulässig.</translation>
         <source>The identity of the remote computer could not be verified.</source>
         <translation>Die Identität des Remotecomputers konnte nicht bestätigt werden.</translation>
     </message>
+    <message>
+        <source>No network connection is up for the VPN to run over.</source>
+        <translation>Es besteht keine Netzwerkverbindung, über die das VPN laufen kann.</translation>
+    </message>
 </context>
 <context>
     <name>TAboutBox</name>

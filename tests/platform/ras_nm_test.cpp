@@ -24,8 +24,9 @@ namespace
 {
 
 // NMDeviceState, NMActiveConnectionState and NMVpnConnectionState values.
-constexpr unsigned kDevDisconnected = 30, kDevPrepare = 40, kDevConfig = 50, kDevNeedAuth = 60,
-                   kDevIpConfig = 70, kDevActivated = 100, kDevDeactivating = 110, kDevFailed = 120;
+constexpr unsigned kDevUnavailable = 20, kDevDisconnected = 30, kDevPrepare = 40, kDevConfig = 50,
+                   kDevNeedAuth = 60, kDevIpConfig = 70, kDevActivated = 100, kDevDeactivating = 110,
+                   kDevFailed = 120;
 constexpr unsigned kActActivated = 2, kActDeactivating = 3, kActDeactivated = 4;
 constexpr unsigned kVpnConnect = 3, kVpnFailed = 6;
 
@@ -112,23 +113,30 @@ std::vector<std::string> entriesOf(RasBackend& b, DWORD* result = nullptr)
     return names;
 }
 
-TEST_F(NmBackendTest, ProfilesAreTheEntriesInNetworkManagersOrder)
+TEST_F(NmBackendTest, ProfilesAreTheEntriesDialUpKindsFirstInNetworkManagersOrder)
 {
+    nm.addProfile("lo", "loopback");
+    nm.addProfile("Home", "802-11-wireless");
     nm.addProfile("Zeta VPN", "vpn");
+    nm.addProfile("Office", "802-3-ethernet");
     const QString dsl = nm.addProfile("Alpha DSL", "pppoe");
     nm.addProfile("Mobile", "gsm");
     auto b = makeBackend();
     DWORD r = 1;
-    EXPECT_EQ(entriesOf(*b, &r), (std::vector<std::string>{"Zeta VPN", "Alpha DSL", "Mobile"}));
+    EXPECT_EQ(entriesOf(*b, &r),
+              (std::vector<std::string>{"Zeta VPN", "Alpha DSL", "Mobile", "Home", "Office"}));
     EXPECT_EQ(r, 0u);
 
     // Read again at every call: a profile deleted meanwhile is gone.
     nm.call(dsl, "org.freedesktop.NetworkManager.Settings.Connection", "Delete");
-    EXPECT_EQ(entriesOf(*b), (std::vector<std::string>{"Zeta VPN", "Mobile"}));
+    EXPECT_EQ(entriesOf(*b), (std::vector<std::string>{"Zeta VPN", "Mobile", "Home", "Office"}));
     // NetworkManager has one set of profiles, whatever phonebook is named.
     std::vector<std::string> names;
     EXPECT_EQ(b->entries("/some/phonebook.pbk", names), 0u);
-    EXPECT_EQ(names.size(), 2u);
+    EXPECT_EQ(names.size(), 4u);
+    // Loopback is no line to dial.
+    ConnId id = 0;
+    EXPECT_EQ(b->dial(req("lo"), id), ERROR_CANNOT_FIND_PHONEBOOK_ENTRY);
 }
 
 TEST_F(NmBackendTest, ActivatedAtOnceReportsEveryStepInOrder)
@@ -164,6 +172,9 @@ TEST_F(NmBackendTest, StatesWalkedByNetworkManagerBecomeRasStepsInOrder)
     EXPECT_EQ(steps[id], (std::vector<RasStep>{{RASCS_OpenPort, 0}, {RASCS_PortOpened, 0}}));
     const QString active = latestActive();
 
+    // A device made for the activation (a bridge, a PPPoE link) first comes
+    // up to disconnected "by the user's request": its way up, no hang-up.
+    nm.deviceState(dev, kDevDisconnected, kDevUnavailable, 39);
     nm.deviceState(dev, kDevPrepare, kDevDisconnected, 0);
     ASSERT_TRUE(waitForStep(id, {RASCS_ConnectDevice, 0}));
     ConnStatus st;
@@ -198,7 +209,7 @@ const ReasonCase kDeviceReasons[] = {
     {"NO_SECRETS", 7, ERROR_AUTHENTICATION_FAILURE},
     {"PPP_START_FAILED", 12, ERROR_PORT_NOT_AVAILABLE},
     {"PPP_DISCONNECT", 13, ERROR_REMOTE_DISCONNECTION},
-    {"PPP_FAILED", 14, ERROR_PPP_LCP_TERMINATED},
+    {"PPP_FAILED", 14, ERROR_FROM_DEVICE},
     {"MODEM_BUSY", 23, ERROR_LINE_BUSY},
     {"MODEM_NO_DIAL_TONE", 24, ERROR_NO_DIALTONE},
     {"MODEM_NO_CARRIER", 25, ERROR_NO_CARRIER},
@@ -440,11 +451,14 @@ TEST_F(NmBackendTest, UnknownEntryIsRefusedAtOnce)
     EXPECT_TRUE(waitForStep(id, {RASCS_Connected, 0}));
 }
 
-TEST_F(NmBackendTest, OtherActiveConnectionsAreListedAfterOurs)
+TEST_F(NmBackendTest, OtherActiveDialUpConnectionsAreListedAfterOurs)
 {
     const QString office = nm.addProfile("Office", "vpn");
     nm.addProfile("Mobile", "gsm");
     nm.addDevice("eth0", "eth0", kDevActivated);
+    // The network the machine simply has is no RAS connection.
+    nm.activateFromElsewhere(nm.addProfile("lo", "loopback"));
+    nm.activateFromElsewhere(nm.addProfile("Wired", "802-3-ethernet"));
     const QString others = nm.activateFromElsewhere(office);
     auto b = makeBackend();
     auto names = [&] {

@@ -1,5 +1,7 @@
 #include "tests/support/nm_standin.h"
 
+#include "platform/ras_nm.h"
+
 #include "tests/support/testsupport.h"
 
 #include <QDBusArgument>
@@ -248,16 +250,7 @@ QStringList NmStandIn::activeConnections()
 {
     const QDBusMessage r = call(kManagerPath, "org.freedesktop.DBus.Properties", "Get",
                                 {"org.freedesktop.NetworkManager", "ActiveConnections"});
-    QStringList out;
-    const QDBusArgument arg = r.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>();
-    arg.beginArray();
-    while (!arg.atEnd()) {
-        QDBusObjectPath p;
-        arg >> p;
-        out << p.path();
-    }
-    arg.endArray();
-    return out;
+    return kivo::ras::nm::objectPaths(r.arguments().value(0).value<QDBusVariant>().variant());
 }
 
 const std::vector<NmStandIn::Call>& NmStandIn::managerCalls() const
