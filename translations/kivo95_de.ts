@@ -666,6 +666,14 @@ Software, P.O. Box 95, Kivo, Finnland.</translation>
         <source>Dialing through %1: %2</source>
         <translation>Gewählt wird über %1: %2</translation>
     </message>
+    <message>
+        <source>Status Unknown</source>
+        <translation>Status unbekannt</translation>
+    </message>
+    <message>
+        <source>The entries could not be read (error %1): %2</source>
+        <translation>Die Einträge konnten nicht gelesen werden (Fehler %1): %2</translation>
+    </message>
 </context>
 <context>
     <name>Variant</name>

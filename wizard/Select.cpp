@@ -257,8 +257,12 @@ void TfrmSelect::FormCreate(QObject*)
 
     // 6. SelectedEntries exists from program start and is still empty here.
 
-    // 7. The result code is of no interest: an empty phonebook is no error.
-    RAS->GetPhoneBookEntries();
+    // 7. An empty phonebook is no error, but a listing that failed (the dial
+    // service is not running, ...) is: the user would see an empty list and
+    // only learn that nothing is selected.
+    const std::int32_t listed = RAS->GetPhoneBookEntries();
+    if (listed != 0 && listed != static_cast<std::int32_t>(ERROR_BUFFER_TOO_SMALL))
+        ShowEntryListError(listed);
     SkipEntry = false;
     StopDialing = false;
 
@@ -398,8 +402,10 @@ void TfrmSelect::btnNextClick(QObject*)
 {
     if (PageIndex() == 1 && SelectedEntries.empty()) {
         MessageBeep(MB_ICONASTERISK);
-        MessageBoxA(kivo::sys::hwndOf(this),
-                    tr("At least one entry must be selected!").toLocal8Bit().constData(),
+        // With nothing listed, why there is nothing to select.
+        const QString text =
+            EntryListError.isEmpty() ? tr("At least one entry must be selected!") : EntryListError;
+        MessageBoxA(kivo::sys::hwndOf(this), text.toLocal8Bit().constData(),
                     tr("Error").toLocal8Bit().constData(), MB_OK | MB_ICONERROR);
         return;
     }

@@ -128,8 +128,13 @@ class TfrmSelect : public QWidget
     // The item on which pmEntry was last opened.
     TListItem* PopupItem = nullptr;
 
+    // Why the entries could not be listed at start-up (shown on the
+    // selection page); empty when they were.
+    QString EntryListError;
     // Lists the dialer's phonebook entries, giving new ones their initial statistics.
     void FillEntryList();
+    // Says on the selection page why listing the entries failed with code.
+    void ShowEntryListError(std::int32_t code);
     // Rebuilds the statistics columns of every item from the registry.
     void RefreshStatistics();
     void ConListChange(QObject* Sender, TListItem* Item, TItemChange Change);

@@ -304,3 +304,27 @@ TEST_F(RealNmTest, ALineEndedElsewhereOrWithNetworkManagerIsABrokenConnection)
     nm->stop(SIGTERM);
     reportedBroken("NetworkManager ended");
 }
+
+// Needs no root: without NetworkManager there is nothing to start.
+TEST_F(DialTest, WithoutNetworkManagerTheSelectionPageSaysWhy)
+{
+    // The test main points the system bus at nothing.
+    setenv("KIVO95_RAS", "nm", 1);
+    kivo::ras::installBackend(nullptr, "");
+    installed();
+    TfrmSelect& f = create();
+    f.show();
+    f.setPageIndex(1);
+    const std::string reason = errorText(ERROR_RASMAN_CANNOT_INITIALIZE);
+    EXPECT_EQ(f.RAS->PhoneBookEntries().size(), 0);
+    const std::string said = f.ui->Label10->text().toStdString();
+    EXPECT_NE(said.find(reason), std::string::npos) << said;
+    EXPECT_NE(said.find("711"), std::string::npos) << said;
+
+    f.ui->btnNext->click();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, said) << "why, not that nothing is selected";
+    EXPECT_EQ(f.PageIndex(), 1);
+    kivo::ras::installBackend(nullptr, "");
+    setenv("KIVO95_RAS", "sim", 1);
+}
