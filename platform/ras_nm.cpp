@@ -202,6 +202,52 @@ int ladderIndex(DWORD state)
     return static_cast<int>(it - std::begin(kLadder));
 }
 
+struct Profile {
+    std::string name;
+    QString path;
+    QString type; // connection.type
+};
+
+// The profiles that can be dialled, in NetworkManager's order: those the
+// caller may see, but the loopback, which NetworkManager keeps always active
+// as a profile of its own and which is no line to dial. Blocks for at most
+// timeoutMs; false with the failed reply when NetworkManager cannot list
+// them.
+bool listProfiles(QDBusConnection& bus, int timeoutMs, std::vector<Profile>& out, QDBusMessage& failure)
+{
+    const QDBusMessage list = bus.call(
+        nmCall(kSettingsPath, kSettingsIface, QStringLiteral("ListConnections")), QDBus::Block, timeoutMs);
+    if (failed(list)) {
+        failure = list;
+        return false;
+    }
+    const QStringList paths = objectPaths(list.arguments().value(0));
+    // All at once, then the answers in order: the wait is one round trip.
+    std::vector<QDBusPendingCall> calls;
+    for (const QString& path : paths)
+        calls.push_back(bus.asyncCall(nmCall(path, kProfileIface, QStringLiteral("GetSettings")), timeoutMs));
+    std::vector<Profile> profiles;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        calls[i].waitForFinished();
+        const QDBusMessage reply = calls[i].reply();
+        if (failed(reply)) {
+            // Deleted in between, or not ours to see: not an entry.
+            qCDebug(lcRasNm, "profile %s left out: %s", qUtf8Printable(paths[int(i)]),
+                    describeError(reply).c_str());
+            continue;
+        }
+        const NmSettings settings = qdbus_cast<NmSettings>(reply.arguments().value(0));
+        const QVariantMap connection = settings.value(QStringLiteral("connection"));
+        const QString id = connection.value(QStringLiteral("id")).toString();
+        const QString type = connection.value(QStringLiteral("type")).toString();
+        if (id.isEmpty() || isLoopback(type))
+            continue;
+        profiles.push_back({id.toStdString(), paths[int(i)], type});
+    }
+    out = std::move(profiles);
+    return true;
+}
+
 class NmBackend final : public QObject, public RasBackend
 {
     Q_OBJECT
@@ -438,12 +484,6 @@ class NmBackend final : public QObject, public RasBackend
     }
 
   private:
-    struct Profile {
-        std::string name;
-        QString path;
-        QString type; // connection.type
-    };
-
     // A dial of ours.
     struct Conn {
         ConnId id = 0;
@@ -538,41 +578,12 @@ class NmBackend final : public QObject, public RasBackend
     {
         if (!m_bus->isConnected())
             return ERROR_RASMAN_CANNOT_INITIALIZE;
-        const QDBusMessage list =
-            m_bus->call(nmCall(kSettingsPath, kSettingsIface, QStringLiteral("ListConnections")),
-                        QDBus::Block, kListTimeoutMs);
-        if (failed(list)) {
-            const DWORD code = dbusError(list.errorName());
-            traceFailure(QStringLiteral("ListConnections"), list, code);
+        QDBusMessage failure;
+        if (!listProfiles(*m_bus, kListTimeoutMs, m_profiles, failure)) {
+            const DWORD code = dbusError(failure.errorName());
+            traceFailure(QStringLiteral("ListConnections"), failure, code);
             return code;
         }
-        const QStringList paths = objectPaths(list.arguments().value(0));
-        // All at once, then the answers in order: the wait is one round trip.
-        std::vector<QDBusPendingCall> calls;
-        for (const QString& path : paths)
-            calls.push_back(
-                m_bus->asyncCall(nmCall(path, kProfileIface, QStringLiteral("GetSettings")), kListTimeoutMs));
-        std::vector<Profile> profiles;
-        for (std::size_t i = 0; i < calls.size(); ++i) {
-            calls[i].waitForFinished();
-            const QDBusMessage reply = calls[i].reply();
-            if (failed(reply)) {
-                // Deleted in between, or not ours to see: not an entry.
-                qCDebug(lcRasNm, "profile %s left out: %s", qUtf8Printable(paths[int(i)]),
-                        describeError(reply).c_str());
-                continue;
-            }
-            const NmSettings settings = qdbus_cast<NmSettings>(reply.arguments().value(0));
-            const QVariantMap connection = settings.value(QStringLiteral("connection"));
-            const QString id = connection.value(QStringLiteral("id")).toString();
-            const QString type = connection.value(QStringLiteral("type")).toString();
-            // Loopback is no line to dial (NetworkManager keeps a profile
-            // for it that is always active).
-            if (id.isEmpty() || isLoopback(type))
-                continue;
-            profiles.push_back({id.toStdString(), paths[int(i)], type});
-        }
-        m_profiles = std::move(profiles);
         return 0;
     }
 
@@ -958,13 +969,17 @@ bool nmAvailable(std::string& why)
             if (failed(owner) || !owner.arguments().value(0).toBool()) {
                 why = "NetworkManager is not running";
             } else {
-                const QDBusMessage list = bus.call(nmCall(kSettingsPath, kSettingsIface, "ListConnections"),
-                                                   QDBus::Block, kProbeTimeoutMs);
-                const int n = failed(list) ? -1 : objectPaths(list.arguments().value(0)).size();
+                // Its own loopback profile, which it always has, does not
+                // count: there must be something to dial.
+                std::vector<Profile> profiles;
+                QDBusMessage failure;
+                const int n = listProfiles(bus, kProbeTimeoutMs, profiles, failure)
+                                  ? static_cast<int>(profiles.size())
+                                  : -1;
                 if (n < 0)
-                    why = "NetworkManager does not answer (" + describeError(list) + ")";
+                    why = "NetworkManager does not answer (" + describeError(failure) + ")";
                 else if (n == 0)
-                    why = "NetworkManager has no connection profiles";
+                    why = "NetworkManager has no connection profiles to dial";
                 else
                     why = "NetworkManager answers with " + std::to_string(n) + " connection profile" +
                           (n == 1 ? "" : "s");

@@ -520,6 +520,10 @@ TEST_F(NmBackendTest, AvailableWithProfilesOnly)
     std::string why;
     EXPECT_FALSE(nmAvailable(why));
     EXPECT_NE(why.find("no connection profiles"), std::string::npos) << why;
+    // NetworkManager always has its loopback profile: nothing to dial.
+    nm.addProfile("lo", "loopback");
+    EXPECT_FALSE(nmAvailable(why));
+    EXPECT_NE(why.find("no connection profiles"), std::string::npos) << why;
     nm.addProfile("Mobile", "gsm");
     EXPECT_TRUE(nmAvailable(why));
     EXPECT_NE(why.find("1 connection profile"), std::string::npos) << why;
