@@ -32,13 +32,6 @@ std::string lower(std::string_view s)
     return out;
 }
 
-bool sameName(std::string_view a, std::string_view b)
-{
-    return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()))
-               .compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())), Qt::CaseInsensitive) ==
-           0;
-}
-
 template <typename T> bool parseNumber(std::string_view text, T& out)
 {
     const char* end = text.data() + text.size();
@@ -158,12 +151,20 @@ bool applyKey(Entry& e, const std::string& key, std::string_view value, std::str
 
 } // namespace
 
+std::string foldName(std::string_view name)
+{
+    bool ascii = true;
+    for (unsigned char c : name)
+        ascii = ascii && c < 0x80;
+    if (ascii)
+        return lower(name);
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toCaseFolded().toStdString();
+}
+
 const Entry* Phonebook::find(std::string_view name) const
 {
-    for (const Entry& e : entries)
-        if (sameName(e.name, name))
-            return &e;
-    return nullptr;
+    const auto it = index.find(foldName(name));
+    return it == index.end() ? nullptr : &entries[it->second];
 }
 
 Phonebook parsePhonebook(std::string_view text)
@@ -202,7 +203,8 @@ Phonebook parsePhonebook(std::string_view text)
             } else if (name.size() > RAS_MaxEntryName) {
                 problem("entry name longer than " + std::to_string(RAS_MaxEntryName) +
                         " bytes; entry skipped");
-            } else if (book.find(name)) {
+            } else if (const auto [at, added] = book.index.emplace(foldName(name), book.entries.size());
+                       !added) {
                 problem("entry \"" + std::string(name) + "\" is already defined above; entry skipped");
             } else {
                 book.entries.push_back(Entry{});

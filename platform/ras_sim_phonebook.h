@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kivo::ras::sim
@@ -39,10 +40,15 @@ struct Problem {
 struct Phonebook {
     std::vector<Entry> entries; // in file order
     std::vector<Problem> problems;
+    // Where each entry is in entries, by its case-folded name.
+    std::unordered_map<std::string, std::size_t> index;
 
     // Entry names are compared ignoring letter case, as RAS does.
     const Entry* find(std::string_view name) const;
 };
+
+// The form entry names are compared in.
+std::string foldName(std::string_view name);
 
 // Never fails: what cannot be understood is skipped and listed in problems.
 Phonebook parsePhonebook(std::string_view text);
