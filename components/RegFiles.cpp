@@ -460,20 +460,45 @@ TRegFile::TRegFile(QObject* AOwner) : QObject(AOwner)
     m_rootKey = hkCurrentUser;
 }
 
+void RaiseRegError(LONG code)
+{
+    if (code == ERROR_SUCCESS)
+        return;
+    char number[16];
+    std::snprintf(number, sizeof number, "%8.8X", static_cast<unsigned>(code));
+    throw ERegFileError(
+        QCoreApplication::translate("TRegFile", "Reg Error: %1").arg(QLatin1String(number)).toStdString());
+}
+
+TRegTransaction::TRegTransaction(TMode mode)
+    : m_tx(mode == tmWrite ? kivo::registry::Transaction::Write : kivo::registry::Transaction::Read)
+{
+    RaiseRegError(m_tx.status());
+}
+
+void TRegTransaction::Commit()
+{
+    RaiseRegError(m_tx.commit());
+}
+
 bool TRegFile::OpenKey(const std::string& keyPath, bool OpenOnly)
 {
     const HKEY root = RootKeyHandle(m_rootKey);
     HKEY handle = nullptr;
     if (OpenOnly || keyPath.empty() || m_rootKey == hkDynData) {
-        // The root itself and the dynamic-data root are never created.
+        // The root itself and the dynamic-data root are never created. Only
+        // a key that is not there is "not open"; a store that fails is
+        // reported as such, not taken for a missing key.
         const LONG rc = RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_ALL_ACCESS, &handle);
-        if (rc == ERROR_SUCCESS)
+        if (rc == ERROR_SUCCESS) {
             m_keyHandle = handle;
+            return true;
+        }
+        if (rc != ERROR_FILE_NOT_FOUND)
+            CheckResult(rc);
         if (OpenOnly)
-            return rc == ERROR_SUCCESS;
-        if (rc != ERROR_SUCCESS)
-            throw ERegFileError(QCoreApplication::translate("TRegFile", "Can't open a Key").toStdString());
-        return true;
+            return false;
+        throw ERegFileError(QCoreApplication::translate("TRegFile", "Can't open a Key").toStdString());
     }
     char noClass[] = "";
     DWORD disposition = 0;
@@ -503,7 +528,13 @@ bool TRegFile::ValueExists(const std::string& subKey, const std::string& name)
     if (!OpenKey(FullKeyPath(subKey), true))
         return false;
     DWORD type = 0;
-    const bool exists = QueryValueSize(name, type) >= 0;
+    bool exists = false;
+    try {
+        exists = QueryValueSize(name, type) >= 0;
+    } catch (...) {
+        CloseKey();
+        throw;
+    }
     CloseKey();
     return exists;
 }
@@ -550,7 +581,9 @@ Variant TRegFile::ReadValue(const std::string& name)
     std::string valueName = name;
     std::string subPath;
     SplitValuePath(valueName, subPath);
-    OpenKey(valueKeyPath(m_key, subPath), false);
+    // Reading never creates the key: a missing key reads as a missing value.
+    if (!OpenKey(valueKeyPath(m_key, subPath), true))
+        return result;
     try {
         DWORD type = 0;
         const LONG size = QueryValueSize(valueName, type);
@@ -614,12 +647,7 @@ void TRegFile::WriteValue(const std::string& name, const Variant& value)
 
 void TRegFile::CheckResult(LONG code)
 {
-    if (code == ERROR_SUCCESS)
-        return;
-    char number[16];
-    std::snprintf(number, sizeof number, "%8.8X", static_cast<unsigned>(code));
-    throw ERegFileError(
-        QCoreApplication::translate("TRegFile", "Reg Error: %1").arg(QLatin1String(number)).toStdString());
+    RaiseRegError(code);
 }
 
 LONG TRegFile::QueryValueSize(const std::string& name, DWORD& type)
@@ -627,8 +655,11 @@ LONG TRegFile::QueryValueSize(const std::string& name, DWORD& type)
     DWORD size = 0;
     const LONG rc =
         RegQueryValueExA(m_keyHandle, name.empty() ? nullptr : name.c_str(), nullptr, &type, nullptr, &size);
-    if (rc != ERROR_SUCCESS || size > static_cast<DWORD>(std::numeric_limits<LONG>::max()))
+    if (rc == ERROR_FILE_NOT_FOUND)
         return -1;
+    CheckResult(rc);
+    if (size > static_cast<DWORD>(std::numeric_limits<LONG>::max()))
+        CheckResult(ERROR_MORE_DATA);
     return static_cast<LONG>(size);
 }
 

@@ -1,6 +1,9 @@
 // TRegFile: reads and writes single named values below one root key and one
 // base key path, converting between registry value types and Variant.
-// Every operation opens its key, works and closes it again.
+// Every operation opens its key, works and closes it again. Reading never
+// creates a key. Only "not found" (2) counts as a missing key or value; every
+// other failure raises "Reg Error: %8.8X", so a store that cannot be read is
+// never taken for an empty one.
 #pragma once
 
 #include "platform/registry.h"
@@ -99,6 +102,24 @@ HKEY RootKeyHandle(TRootKey root);
 // value name; a doubled backslash does not separate.
 void SplitValuePath(std::string& name, std::string& path);
 
+// Raises ERegFileError "Reg Error: %8.8X" for a non-zero code.
+void RaiseRegError(LONG code);
+
+// Makes the registry calls of this thread one transaction while it lives
+// (kivo::registry::Transaction): what a handler reads is one state of the
+// store, and what it writes takes effect at Commit, all of it or none.
+// Raises ERegFileError "Reg Error: %8.8X" when the transaction cannot begin
+// or its commit fails.
+class TRegTransaction {
+public:
+    enum TMode { tmRead, tmWrite };
+    explicit TRegTransaction(TMode mode);
+    void Commit();
+
+private:
+    kivo::registry::Transaction m_tx;
+};
+
 class TRegFile : public QObject {
     Q_OBJECT
     Q_PROPERTY(int RootKey READ RootKeyInt WRITE setRootKeyInt)
@@ -120,6 +141,8 @@ public:
 
     // Internal operations, public for tests.
     void CheckResult(LONG code);
+    // The value's data size, -1 when the value does not exist; raises
+    // "Reg Error" when the store fails otherwise.
     LONG QueryValueSize(const std::string& name, DWORD& type);
     DWORD QueryValueData(const std::string& name, void* buffer, DWORD size);
     void SetValueData(const std::string& name, const void* buffer, DWORD type, DWORD size);

@@ -1,54 +1,39 @@
-// The registry calls over one SQLite file per user.
+// The registry calls over one SQLite file per user (registry_store.h holds
+// the file and its rows).
 //
-// Layout: table `keys` holds every key as (id, parent, name, folded name,
-// last write time); the six roots are rows with fixed ids and parent 0.
-// Table `vals` holds the values of a key, in creation order (rowid). Ids are
-// never reused (AUTOINCREMENT), so a handle that remembers a deleted key's id
-// can tell it was deleted even after a key of that name was made again.
-//
-// Handles are numbers from a table of our own (store path, key id); they are
-// not pointers, so a stale handle can never reach freed memory.
+// Handles are numbers from a table of our own (store path, key id, depth);
+// they are not pointers, so a stale handle can never reach freed memory.
 #include "platform/registry.h"
 
+#include "platform/registry_store.h"
 #include "platform/sqlite_db.h"
 #include "platform/trace.h"
 
-#include <QString>
-
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <mutex>
 #include <new>
 #include <optional>
 #include <sqlite3.h>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <type_traits>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace
 {
 
-using kivo::sqlite::Database;
-using kivo::sqlite::Statement;
-using kivo::sqlite::Transaction;
+using kivo::registry::detail::connections;
+using kivo::registry::detail::fold;
+using kivo::registry::detail::RegFailure;
+using kivo::registry::detail::Store;
+using kivo::registry::detail::storePath;
 
-constexpr int kSchemaVersion = 1;
-// Long enough to outwait any other writer's single call, short enough that a
-// wedged store is reported instead of hanging the program.
-constexpr int kBusyTimeoutMs = 5000;
-
-// A Win32 result code raised from deep inside a call; turned into the return
-// value at the call's boundary.
-struct RegFailure {
-    LONG code;
-};
+// Windows keeps a key at most 512 levels below its root.
+constexpr std::size_t kMaxDepth = 512;
 
 // ---- roots --------------------------------------------------------------
 
@@ -81,29 +66,6 @@ bool isPredefined(HKEY h)
     return v >= 0x80000000u && v <= 0x8000000Fu;
 }
 
-// ---- names and paths ----------------------------------------------------
-
-// The form names are compared in. Names are 8-bit text passed through
-// unchanged; where they are valid UTF-8 (the usual Linux code page) letters
-// of every script compare without case, as on Windows, else ASCII letters do.
-std::string fold(std::string_view name)
-{
-    bool ascii = true;
-    for (unsigned char c : name)
-        ascii = ascii && c < 0x80;
-    if (!ascii) {
-        const QByteArray bytes(name.data(), static_cast<qsizetype>(name.size()));
-        const QString text = QString::fromUtf8(bytes);
-        if (text.toUtf8() == bytes)
-            return text.toCaseFolded().toStdString();
-    }
-    std::string out(name);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 // Splits a key path at backslashes. Empty parts (a trailing or doubled
 // separator) name nothing and are skipped; a leading separator is refused.
 std::vector<std::string_view> splitPath(const char* path)
@@ -131,6 +93,7 @@ std::vector<std::string_view> splitPath(const char* path)
 struct KeyRef {
     std::string store; // the file the key lives in
     std::int64_t id = 0;
+    std::size_t depth = 0; // levels below the root
 };
 
 class HandleTable
@@ -176,194 +139,12 @@ HandleTable& handles()
     return t;
 }
 
-// ---- the store file ------------------------------------------------------
-
-void makeDirs(const std::string& dir)
-{
-    for (std::size_t i = 1; i <= dir.size(); ++i) {
-        if (i == dir.size() || dir[i] == '/') {
-            const std::string part = dir.substr(0, i);
-            if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-                throw RegFailure{ERROR_CANTOPEN};
-        }
-    }
-}
-
-// Read on every call so that a test (or kivo-reg) can switch stores.
-std::string storePath()
-{
-    if (const char* p = std::getenv("KIVO95_REGISTRY"); p && *p)
-        return p;
-    std::string base;
-    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && x[0] == '/')
-        base = x;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::string(home) + "/.config";
-    else
-        throw RegFailure{ERROR_CANTOPEN};
-    const std::string dir = base + "/kivo95";
-    makeDirs(dir);
-    return dir + "/registry.db";
-}
-
-// SQLite would create the file with 0644; make it ours alone first. Its
-// journal files take the same mode from it.
-void createPrivateFile(const std::string& path)
-{
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        ::fchmod(fd, 0600);
-        ::close(fd);
-    } else if (errno != EEXIST) {
-        throw RegFailure{ERROR_CANTOPEN};
-    }
-}
-
-std::int64_t fileTimeNow()
-{
-    using namespace std::chrono;
-    // FILETIME counts 100 ns steps since 1601-01-01.
-    const auto since1970 = duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
-    return since1970 / 100 + 116444736000000000LL;
-}
-
-class Store
-{
-  public:
-    explicit Store(const std::string& path) : m_db((createPrivateFile(path), path))
-    {
-        m_db.setBusyTimeout(kBusyTimeoutMs);
-        // FULL: each commit reaches the disk before the call returns, so a
-        // write that returned survives a killed process and a power cut.
-        m_db.exec("PRAGMA synchronous=FULL");
-        int version = userVersion();
-        if (version == 0)
-            version = createSchema();
-        if (version != kSchemaVersion)
-            throw RegFailure{ERROR_BADDB}; // written by a newer program
-    }
-
-    Database& db() { return m_db; }
-
-    bool keyExists(std::int64_t id)
-    {
-        Statement s = m_db.prepare("SELECT 1 FROM keys WHERE id=?");
-        s.bind(1, id);
-        return s.step();
-    }
-
-    // The key of a handle, or ERROR_KEY_DELETED when it is gone.
-    void checkKey(std::int64_t id)
-    {
-        if (!keyExists(id))
-            throw RegFailure{ERROR_KEY_DELETED};
-    }
-
-    std::optional<std::int64_t> child(std::int64_t parent, std::string_view name)
-    {
-        Statement s = m_db.prepare("SELECT id FROM keys WHERE parent=? AND lname=?");
-        s.bind(1, parent).bind(2, fold(name));
-        if (!s.step())
-            return std::nullopt;
-        return s.columnInt(0);
-    }
-
-    std::int64_t resolve(std::int64_t id, const std::vector<std::string_view>& parts)
-    {
-        for (std::string_view part : parts) {
-            auto next = child(id, part);
-            if (!next)
-                throw RegFailure{ERROR_FILE_NOT_FOUND};
-            id = *next;
-        }
-        return id;
-    }
-
-    std::int64_t createChild(std::int64_t parent, std::string_view name)
-    {
-        const std::int64_t now = fileTimeNow();
-        Statement s = m_db.prepare("INSERT INTO keys(parent, name, lname, mtime) VALUES(?,?,?,?)");
-        s.bind(1, parent).bind(2, name).bind(3, fold(name)).bind(4, now);
-        s.run();
-        const std::int64_t id = m_db.lastInsertRowid();
-        touch(parent, now);
-        return id;
-    }
-
-    void touch(std::int64_t id, std::int64_t when = fileTimeNow())
-    {
-        Statement s = m_db.prepare("UPDATE keys SET mtime=? WHERE id=?");
-        s.bind(1, when).bind(2, id);
-        s.run();
-    }
-
-    struct Value {
-        std::string name;
-        DWORD type = 0;
-        std::vector<std::uint8_t> data;
-    };
-
-    std::optional<Value> value(std::int64_t key, std::string_view name)
-    {
-        Statement s = m_db.prepare("SELECT name, type, data FROM vals WHERE key=? AND lname=?");
-        s.bind(1, key).bind(2, fold(name));
-        if (!s.step())
-            return std::nullopt;
-        return Value{s.columnText(0), static_cast<DWORD>(s.columnInt(1)), s.columnBlob(2)};
-    }
-
-  private:
-    int userVersion()
-    {
-        Statement s = m_db.prepare("PRAGMA user_version");
-        s.step();
-        return static_cast<int>(s.columnInt(0));
-    }
-
-    int createSchema()
-    {
-        // WAL lets readers go on while one process writes; the mode is kept
-        // in the file, so it is set once, when the store is made.
-        m_db.exec("PRAGMA journal_mode=WAL");
-        Transaction t(m_db, Transaction::Write);
-        int version = userVersion(); // another process may have won the race
-        if (version == 0) {
-            m_db.exec("CREATE TABLE keys("
-                      " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-                      " parent INTEGER NOT NULL,"
-                      " name TEXT NOT NULL,"
-                      " lname TEXT NOT NULL,"
-                      " mtime INTEGER NOT NULL,"
-                      " UNIQUE(parent, lname));"
-                      "CREATE TABLE vals("
-                      " key INTEGER NOT NULL,"
-                      " name TEXT NOT NULL,"
-                      " lname TEXT NOT NULL,"
-                      " type INTEGER NOT NULL,"
-                      " data BLOB NOT NULL,"
-                      " UNIQUE(key, lname));");
-            Statement s = m_db.prepare("INSERT INTO keys(id, parent, name, lname, mtime) VALUES(?,0,?,?,?)");
-            for (const Root& r : kRoots) {
-                s.bind(1, r.id).bind(2, r.name).bind(3, fold(r.name)).bind(4, fileTimeNow());
-                s.run();
-                s.reset();
-            }
-            version = kSchemaVersion;
-            m_db.exec("PRAGMA user_version=1");
-        }
-        t.commit();
-        return version;
-    }
-
-    Database m_db;
-};
-
 // The key a handle stands for: a predefined root in the current store, or
 // an entry of the handle table.
 KeyRef keyOf(HKEY h)
 {
     if (const Root* r = findRoot(h))
-        return KeyRef{storePath(), r->id};
+        return KeyRef{storePath(), r->id, 0};
     if (isPredefined(h))
         throw RegFailure{ERROR_INVALID_HANDLE};
     if (auto ref = handles().find(h))
@@ -371,60 +152,214 @@ KeyRef keyOf(HKEY h)
     throw RegFailure{ERROR_INVALID_HANDLE};
 }
 
-// One call's work on the store: the file open, one transaction running, and
-// the handle's key checked to be still there.
-struct Session {
-    Session(const KeyRef& ref, Transaction::Mode mode) : store(ref.store), tx(store.db(), mode)
-    {
-        store.checkKey(ref.id);
-    }
-    Database& db() { return store.db(); }
-    Store store;
-    Transaction tx;
+// ---- transactions ----------------------------------------------------------
+
+// The transaction scope in force on this thread, if any.
+struct Scope {
+    Store* store = nullptr;
+    bool write = false;
+    LONG failed = 0;     // the first failure on the store inside the scope
+    std::string problem; // its words
+    unsigned generation = kivo::registry::detail::forkGeneration();
+    // Inside a scope no other connection can change what this one sees (a
+    // reader keeps its snapshot, a writer holds the lock): a key found once
+    // stays there until this connection changes something.
+    std::int64_t serial = 0;
+    std::unordered_set<std::int64_t> seenKeys;
+    std::int64_t seenAtChange = -1;
 };
+thread_local std::optional<Scope> t_scope_;
+thread_local std::int64_t t_scopeSerial = 0;
 
-// ---- errors --------------------------------------------------------------
-
-LONG fromSqlite(const kivo::sqlite::Error& e)
+// The scope in force; a child made by fork() inherits none (its parent's
+// connection is not its own).
+std::optional<Scope>& scope()
 {
-    switch (e.code()) {
-    case SQLITE_CANTOPEN:
-    case SQLITE_PERM:
-    case SQLITE_AUTH:
-        return ERROR_CANTOPEN;
-    case SQLITE_READONLY:
-        return ERROR_CANTWRITE;
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return ERROR_BUSY;
-    case SQLITE_NOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    case SQLITE_TOOBIG:
-        return ERROR_OUTOFMEMORY;
-    case SQLITE_IOERR:
-    case SQLITE_FULL:
-    case SQLITE_PROTOCOL:
-        return ERROR_REGISTRY_IO_FAILED;
-    default:
-        // SQLITE_NOTADB, SQLITE_CORRUPT, and SQLITE_ERROR from tables that
-        // are missing or shaped differently: the file is not a store we can use.
-        return ERROR_REGISTRY_CORRUPT;
-    }
+    if (t_scope_ && t_scope_->generation != kivo::registry::detail::forkGeneration())
+        t_scope_.reset();
+    return t_scope_;
 }
+
+std::int64_t changesOf(Store& store)
+{
+    return sqlite3_total_changes64(store.db().handle());
+}
+
+// Whether the key of a handle is still there.
+bool keyStillThere(Store& store, std::int64_t id)
+{
+    // The roots are always there.
+    if (id <= kivo::registry::detail::kLastRootId)
+        return true;
+    auto& sc = scope();
+    if (!sc || sc->store != &store)
+        return store.keyExists(id);
+    const std::int64_t changes = changesOf(store);
+    if (sc->seenAtChange != changes) {
+        sc->seenKeys.clear();
+        sc->seenAtChange = changes;
+    }
+    if (sc->seenKeys.count(id))
+        return true;
+    if (!store.keyExists(id))
+        return false;
+    sc->seenKeys.insert(id);
+    return true;
+}
+// The store the running call works on, for the words of its failure.
+thread_local Store* t_current = nullptr;
+
+// One call's work on the store: the scope's transaction when one is in
+// force on this store, else a transaction of the call's own; and the
+// handle's key checked to be still there.
+class Session
+{
+  public:
+    Session(const KeyRef& ref, bool write)
+    {
+        if (scope() && scope()->store->path() == ref.store) {
+            if (scope()->failed) {
+                kivo::registry::detail::setProblem(scope()->problem);
+                throw RegFailure{scope()->failed};
+            }
+            if (write && !scope()->write)
+                throw RegFailure{ERROR_ACCESS_DENIED};
+            m_store = scope()->store;
+        } else {
+            m_store = &connections().get(ref.store, scope() ? scope()->store : nullptr);
+            if (write)
+                m_store->checkWritable();
+            t_current = m_store;
+            m_store->begin(write);
+            m_own = true;
+        }
+        t_current = m_store;
+        // (A constructor that throws gets no destructor: end the call's own
+        // transaction here.)
+        try {
+            if (!keyStillThere(*m_store, ref.id))
+                throw RegFailure{ERROR_KEY_DELETED};
+        } catch (...) {
+            if (m_own)
+                m_store->rollback();
+            throw;
+        }
+    }
+    ~Session()
+    {
+        if (m_own)
+            m_store->rollback();
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    Store& store() { return *m_store; }
+    kivo::sqlite::Database& db() { return m_store->db(); }
+    void commit()
+    {
+        if (m_own) {
+            m_store->commit();
+            m_own = false;
+        }
+    }
+
+  private:
+    Store* m_store = nullptr;
+    bool m_own = false;
+};
 
 // The one place where failures inside a call become its result code.
 template <class F> LONG guarded(F&& body)
 {
+    kivo::registry::detail::clearProblem();
+    t_current = nullptr;
     try {
-        body();
-        return ERROR_SUCCESS;
+        // A body may return its result (for a common outcome such as the end
+        // of an enumeration, which is no failure worth an exception).
+        if constexpr (std::is_same_v<decltype(body()), void>) {
+            body();
+            return ERROR_SUCCESS;
+        } else {
+            return body();
+        }
     } catch (const RegFailure& f) {
         return f.code;
     } catch (const kivo::sqlite::Error& e) {
-        return fromSqlite(e);
+        std::string path;
+        try {
+            path = t_current ? t_current->path() : storePath();
+        } catch (const RegFailure&) {
+            path = "the key store";
+        }
+        const LONG code = kivo::registry::detail::fromSqlite(e, path);
+        // A failure on the store may have undone part of the scope's work
+        // (or all of it): nothing of the scope may be committed now.
+        if (scope() && t_current == scope()->store && !scope()->failed) {
+            scope()->failed = code;
+            scope()->problem = kivo::registry::detail::problem();
+        }
+        return code;
     } catch (const std::bad_alloc&) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }
+}
+
+std::int64_t resolve(Store& store, std::int64_t id, const std::vector<std::string_view>& parts)
+{
+    for (std::string_view part : parts) {
+        auto next = store.child(id, part);
+        if (!next)
+            throw RegFailure{ERROR_FILE_NOT_FOUND};
+        id = *next;
+    }
+    return id;
+}
+
+// Enumerations remember per handle where the last call got to: the next
+// index then continues from that row instead of counting from the first, as
+// long as the store has not changed in between. Each query's last column is
+// the row's position (a subkey's folded name, a value's rowid).
+struct EnumQueries {
+    const char* same;    // the cursor's row again
+    const char* after;   // the row after the cursor's
+    const char* counted; // the row at an offset
+};
+constexpr EnumQueries kSubkeyRows{
+    "SELECT name, mtime, lname FROM keys WHERE parent=? AND lname>=? ORDER BY lname LIMIT 1",
+    "SELECT name, mtime, lname FROM keys WHERE parent=? AND lname>? ORDER BY lname LIMIT 1",
+    "SELECT name, mtime, lname FROM keys WHERE parent=? ORDER BY lname LIMIT 1 OFFSET ?"};
+constexpr EnumQueries kValueRows{
+    "SELECT name, type, data, rowid FROM vals WHERE key=? AND rowid>=? ORDER BY rowid LIMIT 1",
+    "SELECT name, type, data, rowid FROM vals WHERE key=? AND rowid>? ORDER BY rowid LIMIT 1",
+    "SELECT name, type, data, rowid FROM vals WHERE key=? ORDER BY rowid LIMIT 1 OFFSET ?"};
+
+// The statement stepped onto the row at index; none past the last row.
+std::optional<kivo::sqlite::CachedStatement> enumRow(Session& s, HKEY h, std::int64_t key, DWORD index,
+                                                     bool values)
+{
+    const EnumQueries& sql = values ? kValueRows : kSubkeyRows;
+    const int position = values ? 3 : 2;
+    Store::Cursor& cur = s.store().cursor(reinterpret_cast<std::uintptr_t>(h), values);
+    // Inside a scope only this connection changes what it sees.
+    const auto& sc = scope();
+    const auto [version, changes] = sc && sc->store == &s.store()
+                                        ? std::pair{-sc->serial, changesOf(s.store())}
+                                        : s.store().stateVersion();
+    const bool follows =
+        cur.version == version && cur.changes == changes && (index == cur.index || index == cur.index + 1);
+    auto q = s.db().cached(!follows ? sql.counted : index == cur.index ? sql.same : sql.after);
+    q->bind(1, key);
+    if (!follows)
+        q->bind(2, std::int64_t{index});
+    else if (values)
+        q->bind(2, cur.rowid);
+    else
+        q->bind(2, cur.name);
+    if (!q->step())
+        return std::nullopt;
+    cur = values ? Store::Cursor{index, {}, q->columnInt(position), version, changes}
+                 : Store::Cursor{index, q->columnText(position), 0, version, changes};
+    return q;
 }
 
 // ---- trace ---------------------------------------------------------------
@@ -460,10 +395,10 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesire
             throw RegFailure{ERROR_INVALID_PARAMETER};
         const KeyRef base = keyOf(hKey);
         const auto parts = splitPath(lpSubKey);
-        Session s(base, Transaction::Read);
-        const std::int64_t id = s.store.resolve(base.id, parts);
-        s.tx.commit();
-        result = handles().add(KeyRef{base.store, id});
+        Session s(base, false);
+        const std::int64_t id = resolve(s.store(), base.id, parts);
+        s.commit();
+        result = handles().add(KeyRef{base.store, id, base.depth + parts.size()});
         *phkResult = result;
     });
     if (kivo::trace::enabled())
@@ -484,19 +419,22 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, 
             throw RegFailure{ERROR_INVALID_PARAMETER};
         const KeyRef base = keyOf(hKey);
         const auto parts = splitPath(lpSubKey);
-        Session s(base, Transaction::Write);
+        const std::size_t depth = base.depth + parts.size();
+        Session s(base, true);
         std::int64_t id = base.id;
         bool created = false;
-        for (std::string_view part : parts) {
+        for (std::size_t i = 0; i < parts.size(); ++i) {
             std::optional<std::int64_t> next;
             if (!created)
-                next = s.store.child(id, part);
+                next = s.store().child(id, parts[i]);
+            if (!next && base.depth + i + 1 > kMaxDepth)
+                throw RegFailure{ERROR_BADKEY}; // nothing of it is kept: the call's work is undone
             created = !next;
-            id = next ? *next : s.store.createChild(id, part);
+            id = next ? *next : s.store().createChild(id, parts[i]);
         }
-        s.tx.commit();
+        s.commit();
         disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-        result = handles().add(KeyRef{base.store, id});
+        result = handles().add(KeyRef{base.store, id, depth});
         *phkResult = result;
         if (lpdwDisposition)
             *lpdwDisposition = disposition;
@@ -518,21 +456,23 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD
         if (lpReserved || (lpData && !lpcbData))
             throw RegFailure{ERROR_INVALID_PARAMETER};
         const KeyRef base = keyOf(hKey);
-        Session s(base, Transaction::Read);
-        auto v = s.store.value(base.id, lpValueName ? lpValueName : "");
-        s.tx.commit();
-        if (!v)
+        Session s(base, false);
+        auto q = s.db().cached("SELECT type, data FROM vals WHERE key=? AND lname=?");
+        q->bind(1, base.id).bind(2, fold(lpValueName ? lpValueName : ""));
+        if (!q->step())
             throw RegFailure{ERROR_FILE_NOT_FOUND};
-        const auto size = static_cast<DWORD>(v->data.size());
+        const auto type = static_cast<DWORD>(q->columnInt(0));
+        const std::string_view data = q->columnBytes(1);
+        const auto size = static_cast<DWORD>(data.size());
         if (lpType)
-            *lpType = v->type;
+            *lpType = type;
         if (lpcbData)
             *lpcbData = size;
         if (lpData) {
             if (given < size)
                 throw RegFailure{ERROR_MORE_DATA};
             if (size)
-                std::memcpy(lpData, v->data.data(), size);
+                std::memcpy(lpData, data.data(), size);
         }
     });
     if (kivo::trace::enabled())
@@ -553,16 +493,18 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
             throw RegFailure{ERROR_INVALID_PARAMETER};
         const KeyRef base = keyOf(hKey);
         const std::string_view name = lpValueName ? lpValueName : "";
-        Session s(base, Transaction::Write);
-        // The first writer's spelling of the name stays (case-preserving).
-        Statement q = s.db().prepare("INSERT INTO vals(key, name, lname, type, data) VALUES(?,?,?,?,?)"
-                                     " ON CONFLICT(key, lname) DO UPDATE SET type=excluded.type,"
-                                     " data=excluded.data");
-        q.bind(1, base.id).bind(2, name).bind(3, fold(name)).bind(4, std::int64_t{dwType});
-        q.bindBlob(5, lpData, cbData);
-        q.run();
-        s.store.touch(base.id);
-        s.tx.commit();
+        Session s(base, true);
+        {
+            // The first writer's spelling of the name stays (case-preserving).
+            auto q = s.db().cached("INSERT INTO vals(key, name, lname, type, data) VALUES(?,?,?,?,?)"
+                                   " ON CONFLICT(key, lname) DO UPDATE SET type=excluded.type,"
+                                   " data=excluded.data");
+            q->bind(1, base.id).bind(2, name).bind(3, fold(name)).bind(4, std::int64_t{dwType});
+            q->bindBlob(5, lpData, cbData);
+            q->run();
+        }
+        s.store().touch(base.id);
+        s.commit();
     });
     if (kivo::trace::enabled())
         kivo::trace::line("RegSetValueExA(hkey=" + keyText(hKey) +
@@ -577,8 +519,30 @@ LONG RegCloseKey(HKEY hKey)
     // Closing a predefined root is harmless, as on Windows.
     if (!findRoot(hKey) && !handles().remove(hKey))
         rc = ERROR_INVALID_HANDLE;
+    else
+        connections().forget(reinterpret_cast<std::uintptr_t>(hKey));
     if (kivo::trace::enabled())
         kivo::trace::line("RegCloseKey(hkey=" + keyText(hKey) + ") = " + std::to_string(rc));
+    return rc;
+}
+
+LONG RegFlushKey(HKEY hKey)
+{
+    const LONG rc = guarded([&] {
+        const KeyRef base = keyOf(hKey);
+        Session s(base, false);
+        s.commit();
+        // Every commit is in the log already; syncing the log makes them all
+        // durable. (The log's file is open once the connection has read.)
+        sqlite3_file* log = nullptr;
+        if (sqlite3_file_control(s.db().handle(), "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK ||
+            !log || !log->pMethods)
+            return;
+        if (const int sync = log->pMethods->xSync(log, SQLITE_SYNC_NORMAL); sync != SQLITE_OK)
+            throw kivo::sqlite::Error(sync, "cannot sync the log", errno);
+    });
+    if (kivo::trace::enabled())
+        kivo::trace::line("RegFlushKey(hkey=" + keyText(hKey) + ") = " + std::to_string(rc));
     return rc;
 }
 
@@ -590,14 +554,13 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LP
         if (!lpName || !lpcchName || lpReserved || (lpClass && !lpcchClass))
             throw RegFailure{ERROR_INVALID_PARAMETER};
         const KeyRef base = keyOf(hKey);
-        Session s(base, Transaction::Read);
-        Statement q =
-            s.db().prepare("SELECT name, mtime FROM keys WHERE parent=? ORDER BY lname LIMIT 1 OFFSET ?");
-        q.bind(1, base.id).bind(2, std::int64_t{dwIndex});
-        if (!q.step())
-            throw RegFailure{ERROR_NO_MORE_ITEMS};
-        found = q.columnText(0);
-        const std::int64_t mtime = q.columnInt(1);
+        Session s(base, false);
+        auto row = enumRow(s, hKey, base.id, dwIndex, false);
+        if (!row)
+            return ERROR_NO_MORE_ITEMS;
+        auto& q = *row;
+        found = q->columnText(0);
+        const std::int64_t mtime = q->columnInt(1);
         // Room for the name and its NUL, else nothing is written.
         if (found.size() >= *lpcchName || (lpClass && *lpcchClass < 1))
             throw RegFailure{ERROR_MORE_DATA};
@@ -611,6 +574,7 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LP
             lpftLastWriteTime->dwLowDateTime = static_cast<DWORD>(mtime);
             lpftLastWriteTime->dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(mtime) >> 32);
         }
+        return ERROR_SUCCESS;
     });
     if (kivo::trace::enabled())
         kivo::trace::line("RegEnumKeyExA(hkey=" + keyText(hKey) + ", index=" + std::to_string(dwIndex) +
@@ -628,15 +592,14 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
         if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData))
             throw RegFailure{ERROR_INVALID_PARAMETER};
         const KeyRef base = keyOf(hKey);
-        Session s(base, Transaction::Read);
-        Statement q =
-            s.db().prepare("SELECT name, type, data FROM vals WHERE key=? ORDER BY rowid LIMIT 1 OFFSET ?");
-        q.bind(1, base.id).bind(2, std::int64_t{dwIndex});
-        if (!q.step())
-            throw RegFailure{ERROR_NO_MORE_ITEMS};
-        found = q.columnText(0);
-        const auto type = static_cast<DWORD>(q.columnInt(1));
-        const auto data = q.columnBlob(2);
+        Session s(base, false);
+        auto row = enumRow(s, hKey, base.id, dwIndex, true);
+        if (!row)
+            return ERROR_NO_MORE_ITEMS;
+        auto& q = *row;
+        found = q->columnText(0);
+        const auto type = static_cast<DWORD>(q->columnInt(1));
+        const std::string_view data = q->columnBytes(2);
         const auto size = static_cast<DWORD>(data.size());
         if (found.size() >= *lpcchValueName)
             throw RegFailure{ERROR_MORE_DATA};
@@ -655,6 +618,7 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
             std::memcpy(lpData, data.data(), size);
         if (lpcbData)
             *lpcbData = size;
+        return ERROR_SUCCESS;
     });
     if (kivo::trace::enabled())
         kivo::trace::line("RegEnumValueA(hkey=" + keyText(hKey) + ", index=" + std::to_string(dwIndex) +
@@ -670,14 +634,16 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
     const LONG rc = guarded([&] {
         const KeyRef base = keyOf(hKey);
         const std::string_view name = lpValueName ? lpValueName : "";
-        Session s(base, Transaction::Write);
-        Statement q = s.db().prepare("DELETE FROM vals WHERE key=? AND lname=?");
-        q.bind(1, base.id).bind(2, fold(name));
-        q.run();
+        Session s(base, true);
+        {
+            auto q = s.db().cached("DELETE FROM vals WHERE key=? AND lname=?");
+            q->bind(1, base.id).bind(2, fold(name));
+            q->run();
+        }
         if (s.db().changes() == 0)
             throw RegFailure{ERROR_FILE_NOT_FOUND};
-        s.store.touch(base.id);
-        s.tx.commit();
+        s.store().touch(base.id);
+        s.commit();
     });
     if (kivo::trace::enabled())
         kivo::trace::line("RegDeleteValueA(hkey=" + keyText(hKey) +
@@ -692,31 +658,127 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
             throw RegFailure{ERROR_INVALID_PARAMETER};
         const KeyRef base = keyOf(hKey);
         const auto parts = splitPath(lpSubKey);
-        Session s(base, Transaction::Write);
-        const std::int64_t id = s.store.resolve(base.id, parts);
-        Statement parentOf = s.db().prepare("SELECT parent FROM keys WHERE id=?");
-        parentOf.bind(1, id);
-        parentOf.step();
-        const std::int64_t parent = parentOf.columnInt(0);
+        Session s(base, true);
+        const std::int64_t id = resolve(s.store(), base.id, parts);
+        const std::int64_t parent = s.store().parentOf(id);
         // Roots stay; a key with subkeys is refused as on Windows NT, so a
         // slip can never take a whole tree (kivo-reg deletes trees bottom-up).
         if (parent == 0)
             throw RegFailure{ERROR_ACCESS_DENIED};
-        Statement kids = s.db().prepare("SELECT 1 FROM keys WHERE parent=? LIMIT 1");
-        kids.bind(1, id);
-        if (kids.step())
-            throw RegFailure{ERROR_ACCESS_DENIED};
-        Statement dropValues = s.db().prepare("DELETE FROM vals WHERE key=?");
-        dropValues.bind(1, id);
-        dropValues.run();
-        Statement dropKey = s.db().prepare("DELETE FROM keys WHERE id=?");
-        dropKey.bind(1, id);
-        dropKey.run();
-        s.store.touch(parent);
-        s.tx.commit();
+        {
+            auto kids = s.db().cached("SELECT 1 FROM keys WHERE parent=? LIMIT 1");
+            kids->bind(1, id);
+            if (kids->step())
+                throw RegFailure{ERROR_ACCESS_DENIED};
+        }
+        {
+            auto dropValues = s.db().cached("DELETE FROM vals WHERE key=?");
+            dropValues->bind(1, id);
+            dropValues->run();
+        }
+        {
+            auto dropKey = s.db().cached("DELETE FROM keys WHERE id=?");
+            dropKey->bind(1, id);
+            dropKey->run();
+        }
+        s.store().touch(parent);
+        s.commit();
     });
     if (kivo::trace::enabled())
         kivo::trace::line("RegDeleteKeyA(hkey=" + keyText(hKey) + ", subkey=" + kivo::trace::quote(lpSubKey) +
                           ") = " + std::to_string(rc));
     return rc;
 }
+
+// ---- additions -------------------------------------------------------------------
+
+namespace kivo::registry
+{
+
+Transaction::Transaction(Mode mode)
+{
+    if (scope()) {
+        // Joins the scope in force; a writer cannot join a reader.
+        if (mode == Write && !scope()->write)
+            m_status = ERROR_ACCESS_DENIED;
+    } else {
+        m_status = guarded([&] {
+            Store& store = connections().get(storePath(), nullptr);
+            t_current = &store;
+            if (mode == Write)
+                store.checkWritable();
+            store.begin(mode == Write);
+            scope() = Scope{
+                &store, mode == Write, 0, {}, kivo::registry::detail::forkGeneration(), ++t_scopeSerial, {},
+                -1};
+            m_outermost = true;
+        });
+    }
+    if (kivo::trace::enabled())
+        kivo::trace::line(std::string("RegTransaction(") + (mode == Write ? "write" : "read") +
+                          (m_outermost || m_status ? "" : ", joined") + ") = " + std::to_string(m_status));
+}
+
+Transaction::~Transaction()
+{
+    if (m_done || !m_outermost || !scope())
+        return;
+    scope()->store->rollback();
+    scope().reset();
+    if (kivo::trace::enabled())
+        kivo::trace::line("RegTransaction rolled back");
+}
+
+LONG Transaction::commit()
+{
+    if (m_done)
+        return m_status;
+    m_done = true;
+    if (m_status || !m_outermost)
+        return m_status ? m_status : (scope() ? scope()->failed : 0);
+    if (!scope())
+        return m_status = ERROR_INVALID_HANDLE; // begun in the parent of this process
+    Store* store = scope()->store;
+    LONG rc = scope()->failed;
+    if (rc) {
+        detail::setProblem(scope()->problem);
+    } else {
+        rc = guarded([&] {
+            t_current = store;
+            store->commit();
+        });
+    }
+    if (rc)
+        store->rollback();
+    scope().reset();
+    m_status = rc;
+    if (kivo::trace::enabled())
+        kivo::trace::line("RegTransaction commit = " + std::to_string(rc));
+    return rc;
+}
+
+std::string LastStoreProblem()
+{
+    return detail::problem();
+}
+
+LONG CheckStore()
+{
+    return guarded([&] {
+        Store& store = connections().get(storePath(), scope() ? scope()->store : nullptr);
+        t_current = &store;
+        auto check = store.db().prepare("PRAGMA quick_check");
+        std::string first;
+        if (check.step())
+            first = check.columnText(0);
+        if (first != "ok")
+            detail::storeFailure(ERROR_REGISTRY_CORRUPT, store.path() + " is damaged (" + first + ")");
+    });
+}
+
+void ReleaseConnections()
+{
+    connections().release(scope() ? scope()->store : nullptr);
+}
+
+} // namespace kivo::registry

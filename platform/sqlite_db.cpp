@@ -11,16 +11,20 @@ namespace
 [[noreturn]] void fail(sqlite3* db, int rc)
 {
     std::string what = sqlite3_errstr(rc);
-    if (db && sqlite3_errcode(db) == rc)
+    int systemErrno = 0;
+    if (db && sqlite3_extended_errcode(db) == rc) {
         what = sqlite3_errmsg(db);
-    throw Error(rc, what);
+        systemErrno = sqlite3_system_errno(db);
+    }
+    throw Error(rc, what, systemErrno);
 }
 
 } // namespace
 
-Statement::Statement(sqlite3* db, std::string_view sql) : m_db(db)
+Statement::Statement(sqlite3* db, std::string_view sql, bool persistent) : m_db(db)
 {
-    int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &m_stmt, nullptr);
+    int rc = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()),
+                                persistent ? SQLITE_PREPARE_PERSISTENT : 0, &m_stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(m_stmt);
         fail(db, rc);
@@ -101,12 +105,48 @@ std::vector<std::uint8_t> Statement::columnBlob(int index) const
     return p ? std::vector<std::uint8_t>(p, p + n) : std::vector<std::uint8_t>();
 }
 
-Database::Database(const std::string& path)
+std::string_view Statement::columnBytes(int index) const
 {
-    int rc = sqlite3_open_v2(path.c_str(), &m_db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const auto* p = static_cast<const char*>(sqlite3_column_blob(m_stmt, index));
+    const int n = sqlite3_column_bytes(m_stmt, index);
+    return p ? std::string_view(p, static_cast<std::size_t>(n)) : std::string_view();
+}
+
+Database::Database(const std::string& path, Open how)
+{
+    int flags = SQLITE_OPEN_NOMUTEX;
+    std::string name = path;
+    switch (how) {
+    case Open::ReadWriteCreate:
+        flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        break;
+    case Open::ReadWrite:
+        flags |= SQLITE_OPEN_READWRITE;
+        break;
+    case Open::ReadOnly:
+        flags |= SQLITE_OPEN_READONLY;
+        break;
+    case Open::Immutable: {
+        flags |= SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+        // A file name in a URI has '%', '?' and '#' escaped.
+        name = "file:";
+        for (char c : path) {
+            if (c == '%' || c == '?' || c == '#') {
+                static const char* digits = "0123456789ABCDEF";
+                name += '%';
+                name += digits[static_cast<unsigned char>(c) >> 4];
+                name += digits[c & 15];
+            } else {
+                name += c;
+            }
+        }
+        name += "?immutable=1";
+        break;
+    }
+    }
+    int rc = sqlite3_open_v2(name.c_str(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
-        Error e(rc, m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc));
+        Error e(rc, m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc), m_db ? sqlite3_system_errno(m_db) : 0);
         sqlite3_close(m_db);
         throw e;
     }
@@ -115,7 +155,31 @@ Database::Database(const std::string& path)
 
 Database::~Database()
 {
+    m_cache.clear(); // the statements go before their connection
     sqlite3_close_v2(m_db);
+}
+
+CachedStatement Database::cached(std::string_view sql)
+{
+    auto it = m_cache.find(sql);
+    if (it == m_cache.end())
+        it = m_cache.emplace(std::string(sql), std::make_unique<Statement>(m_db, sql, true)).first;
+    return CachedStatement(*it->second);
+}
+
+bool Database::readOnly() const
+{
+    return sqlite3_db_readonly(m_db, "main") == 1;
+}
+
+bool Database::autocommit() const
+{
+    return sqlite3_get_autocommit(m_db) != 0;
+}
+
+void Database::keepLogOnClose()
+{
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 }
 
 void Database::exec(const char* sql)

@@ -86,14 +86,19 @@ void TfrmSelect::RASConnect(QObject*)
     m_connectedEntry = RAS->EntryName().toLocal8Bit().toStdString();
     m_badTotalReported = false;
     m_statsFailureReported = false;
-    reg->setKey(kivo::reg::EntryKey(m_connectedEntry));
-    reg->WriteValue(kivo::reg::LastAccess, Variant(DateText(QDateTime::currentDateTime())));
-    // Start-up leaves an entry that has a LastAccess alone even when its
-    // Accesses is missing; such an entry counts from 0 rather than failing
-    // here and leaving the connection without its monitor.
-    const Variant accesses = reg->ReadValue(kivo::reg::Accesses);
-    reg->WriteValue(kivo::reg::Accesses,
-                    Variant(std::int32_t((accesses.isNull() ? 0 : accesses.toInt()) + 1)));
+    {
+        // LastAccess and Accesses change together or not at all.
+        TRegTransaction tx(TRegTransaction::tmWrite);
+        reg->setKey(kivo::reg::EntryKey(m_connectedEntry));
+        reg->WriteValue(kivo::reg::LastAccess, Variant(DateText(QDateTime::currentDateTime())));
+        // Start-up leaves an entry that has a LastAccess alone even when its
+        // Accesses is missing; such an entry counts from 0 rather than failing
+        // here and leaving the connection without its monitor.
+        const Variant accesses = reg->ReadValue(kivo::reg::Accesses);
+        reg->WriteValue(kivo::reg::Accesses,
+                        Variant(std::int32_t((accesses.isNull() ? 0 : accesses.toInt()) + 1)));
+        tx.Commit();
+    }
 
     ConnectStart = QDateTime::currentDateTime();
     ConnectSeconds = 0;
@@ -145,6 +150,9 @@ void TfrmSelect::Timer1Timer(QObject*)
 void TfrmSelect::CountTick()
 {
     try {
+        // One transaction: LastTime and TotalTime move on together, and a
+        // store that fails leaves both as they were.
+        TRegTransaction tx(TRegTransaction::tmWrite);
         reg->setKey(kivo::reg::EntryKey(m_connectedEntry));
         reg->WriteValue(kivo::reg::LastTime, Variant(SecsToStr(ConnectSeconds)));
         const Variant total = reg->ReadValue(kivo::reg::TotalTime);
@@ -170,6 +178,7 @@ void TfrmSelect::CountTick()
             }
         }
         reg->WriteValue(kivo::reg::TotalTime, Variant(SecsToStr(seconds + 1)));
+        tx.Commit();
     } catch (const ERegFileError& e) {
         if (m_statsFailureReported) {
             qCWarning(lcMonitor, "statistics of %s not written: %s", m_connectedEntry.c_str(), e.what());

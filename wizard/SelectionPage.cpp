@@ -15,6 +15,8 @@
 #include <QPointer>
 #include <QScopeGuard>
 
+#include <vector>
+
 namespace
 {
 
@@ -114,16 +116,31 @@ void TfrmSelect::SetUpSelectionPage()
 
 void TfrmSelect::FillEntryList()
 {
-    for (const QString& name : RAS->PhoneBookEntries()) {
-        TListItem* item = ui->ConList->Add();
-        item->setCaption(name);
-        reg->setKey(kivo::reg::EntryKey(nameOf(item)));
-        // An entry seen before keeps whatever it has, even a partial set.
+    // One look at the store finds the entries seen before; each new entry
+    // then gets its four initial statistics in one transaction. A failure
+    // of the store is reported (the handler ends) and writes nothing: only
+    // a LastAccess that is really not there makes an entry new.
+    std::vector<std::string> fresh;
+    {
+        TRegTransaction look(TRegTransaction::tmRead);
+        for (const QString& name : RAS->PhoneBookEntries()) {
+            TListItem* item = ui->ConList->Add();
+            item->setCaption(name);
+            reg->setKey(kivo::reg::EntryKey(nameOf(item)));
+            // An entry seen before keeps whatever it has, even a partial set.
+            if (!reg->ValueExists("", kivo::reg::LastAccess))
+                fresh.push_back(nameOf(item));
+        }
+    }
+    for (const std::string& name : fresh) {
+        TRegTransaction tx(TRegTransaction::tmWrite);
+        reg->setKey(kivo::reg::EntryKey(name));
         if (reg->ValueExists("", kivo::reg::LastAccess))
-            continue;
+            continue; // another wizard gave it its statistics meanwhile
         for (const kivo::reg::Value& v : kivo::reg::Layout)
             if (v.scope == kivo::reg::Scope::Entry)
                 reg->WriteValue(v.name, v.Default());
+        tx.Commit();
     }
 }
 
@@ -141,6 +158,8 @@ void TfrmSelect::ShowEntryListError(std::int32_t code)
 
 void TfrmSelect::RefreshStatistics()
 {
+    // One pass over one state of the store.
+    TRegTransaction look(TRegTransaction::tmRead);
     TListView* list = ui->ConList;
     for (int i = 0; i < list->Count(); ++i) {
         TListItem* item = list->Item(i);

@@ -134,10 +134,10 @@ TEST_F(RegFileTest, RootKeyAndKeyAreProperties)
     reg.setProperty("RootKey", 9);
     EXPECT_NE(regError([&] { reg.WriteValue("V", Variant(1)); }), "");
     EXPECT_NE(regError([&] { reg.OpenKey("", false); }), "");
-    EXPECT_FALSE(reg.OpenKey("SOFTWARE", true));
+    EXPECT_EQ(regError([&] { reg.OpenKey("SOFTWARE", true); }), "Reg Error: 00000006");
 }
 
-TEST_F(RegFileTest, ValueExistsNeverCreatesButReadValueDoes)
+TEST_F(RegFileTest, ReadingNeverCreatesAKey)
 {
     reg.setRootKey(hkLocalMachine);
     reg.setKey("SOFTWARE\\Missing");
@@ -147,8 +147,8 @@ TEST_F(RegFileTest, ValueExistsNeverCreatesButReadValueDoes)
     EXPECT_EQ(reg.KeyHandle(), nullptr);
 
     EXPECT_TRUE(reg.ReadValue("V").isNull());
-    EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Missing"));
-    EXPECT_FALSE(reg.ValueExists("", "V"));
+    EXPECT_TRUE(reg.ReadValue("Sub\\V").isNull());
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Missing"));
     EXPECT_EQ(reg.KeyHandle(), nullptr);
 }
 
@@ -328,7 +328,7 @@ TEST_F(RegFileTest, OpenKeyModes)
     EXPECT_EQ(reg.KeyHandle(), nullptr);
     EXPECT_FALSE(keyExists(HKEY_DYN_DATA, "PerfStats"));
     reg.setKey("PerfStats");
-    EXPECT_EQ(regError([&] { reg.ReadValue("V"); }), "Can't open a Key");
+    EXPECT_TRUE(reg.ReadValue("V").isNull());
     EXPECT_FALSE(keyExists(HKEY_DYN_DATA, "PerfStats"));
 
     setRaw(HKEY_DYN_DATA, "PerfStats", "V", REG_DWORD, bytes({3, 0, 0, 0}));
@@ -420,9 +420,10 @@ TEST_F(RegFileTest, CheckResultAndQueries)
     EXPECT_EQ(regError([&] { reg.CheckResult(234); }), "Reg Error: 000000EA");
     EXPECT_EQ(regError([&] { reg.CheckResult(-1); }), "Reg Error: FFFFFFFF");
 
-    // With no key open the size query fails quietly, the data query raises.
+    // With no key open every query raises: only a value that is not there
+    // is "missing".
     DWORD type = 0;
-    EXPECT_EQ(reg.QueryValueSize("V", type), -1);
+    EXPECT_EQ(regError([&] { reg.QueryValueSize("V", type); }), "Reg Error: 00000006");
     BYTE buf[4];
     EXPECT_EQ(regError([&] { reg.QueryValueData("V", buf, sizeof buf); }), "Reg Error: 00000006");
     EXPECT_EQ(regError([&] { reg.SetValueData("V", buf, REG_DWORD, 4); }), "Reg Error: 00000006");
@@ -449,11 +450,59 @@ TEST(RegFileStore, UnusableStoreRaisesRegError)
     setenv("KIVO95_REGISTRY", path.c_str(), 1);
     TRegFile reg;
     reg.setKey("K");
-    const std::string message = regError([&] { reg.ReadValue("V"); });
-    EXPECT_EQ(message.rfind("Reg Error: ", 0), 0u) << message;
-    EXPECT_FALSE(reg.ValueExists("", "V"));
+    // A store that cannot be read is no empty store: every operation says so.
+    EXPECT_EQ(regError([&] { reg.ReadValue("V"); }), "Reg Error: 000003F7");
+    EXPECT_EQ(regError([&] { reg.ValueExists("", "V"); }), "Reg Error: 000003F7");
+    EXPECT_EQ(regError([&] { reg.OpenKey("K", true); }), "Reg Error: 000003F7");
+    EXPECT_EQ(regError([&] { reg.WriteValue("V", Variant(1)); }), "Reg Error: 000003F7");
+    EXPECT_EQ(regError([&] { TRegTransaction tx(TRegTransaction::tmWrite); }), "Reg Error: 000003F7");
     EXPECT_EQ(reg.KeyHandle(), nullptr);
     setenv("KIVO95_REGISTRY", saved.c_str(), 1);
+}
+
+// Another program holds the store to itself: reading raises the store's
+// error instead of reporting the value missing, and nothing is written.
+TEST(RegFileStore, AStoreHeldByAnotherProgramIsReportedNotTakenForEmpty)
+{
+    kivo::test::TempRegistry store;
+    TRegFile reg;
+    reg.setRootKey(hkLocalMachine);
+    reg.setKey("SOFTWARE\\Kivo\\Office");
+    reg.WriteValue("LastAccess", Variant("1 Jan 2026 - 01:02:03"));
+    kivo::registry::ReleaseConnections();
+    {
+        kivo::test::StoreHolder holder(store.path());
+        ASSERT_TRUE(holder.ok()) << holder.error();
+        EXPECT_EQ(regError([&] { reg.ValueExists("", "LastAccess"); }), "Reg Error: 000000AA");
+        EXPECT_EQ(reg.KeyHandle(), nullptr);
+    }
+    EXPECT_EQ(reg.ReadValue("LastAccess"), Variant("1 Jan 2026 - 01:02:03"));
+}
+
+TEST(RegFileStore, ATransactionWritesAllOfItsValuesOrNone)
+{
+    kivo::test::TempRegistry store;
+    TRegFile reg;
+    reg.setRootKey(hkLocalMachine);
+    reg.setKey("SOFTWARE\\Kivo");
+    {
+        TRegTransaction tx(TRegTransaction::tmWrite);
+        reg.WriteValue("A", Variant(1));
+        reg.WriteValue("B", Variant(2));
+        EXPECT_EQ(reg.ReadValue("A"), Variant(1));
+        // Leaves without Commit, as when a handler raises.
+    }
+    EXPECT_FALSE(reg.ValueExists("", "A"));
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kivo"));
+    {
+        TRegTransaction tx(TRegTransaction::tmWrite);
+        reg.WriteValue("A", Variant(1));
+        reg.WriteValue("B", Variant(2));
+        tx.Commit();
+    }
+    EXPECT_EQ(reg.ReadValue("B"), Variant(2));
+    TRegTransaction look(TRegTransaction::tmRead);
+    EXPECT_EQ(regError([&] { reg.WriteValue("C", Variant(3)); }), "Reg Error: 00000005");
 }
 
 TEST(Variant, IntegerAndTextConversions)

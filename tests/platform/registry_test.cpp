@@ -130,28 +130,28 @@ class Registry : public ::testing::Test
 TEST_F(Registry, CreateMakesEveryMissingKeyAndOpenNeverCreates)
 {
     HKEY h = kSentinelKey;
-    EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "Software\\Kivo", &h), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Kivo", &h), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(h, kSentinelKey);
-    EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, "Software")) << "a failed open must not create";
+    EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, "Software\\Vendor")) << "a failed open must not create";
 
     DWORD disp = 0;
-    HKEY c = create(HKEY_LOCAL_MACHINE, "Software\\Kivo\\Entries\\Home", __LINE__, &disp);
+    HKEY c = create(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Kivo\\Entries\\Home", __LINE__, &disp);
     EXPECT_EQ(disp, REG_CREATED_NEW_KEY);
-    EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, "Software"));
-    EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, "Software\\Kivo\\Entries"));
+    EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, "Software\\Vendor"));
+    EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Kivo\\Entries"));
     EXPECT_EQ(RegCloseKey(c), ERROR_SUCCESS);
 
-    c = create(HKEY_LOCAL_MACHINE, "Software\\Kivo\\Entries\\Home", __LINE__, &disp);
+    c = create(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Kivo\\Entries\\Home", __LINE__, &disp);
     EXPECT_EQ(disp, REG_OPENED_EXISTING_KEY);
     RegCloseKey(c);
     // Only the last part is new: still "created".
-    c = create(HKEY_LOCAL_MACHINE, "Software\\Kivo\\Other", __LINE__, &disp);
+    c = create(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Kivo\\Other", __LINE__, &disp);
     EXPECT_EQ(disp, REG_CREATED_NEW_KEY);
     RegCloseKey(c);
     // The disposition is optional.
     HKEY d = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Kivo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &d, nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Kivo", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &d, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(d);
 }
@@ -231,7 +231,7 @@ TEST_F(Registry, LeadingSeparatorIsRefusedAndCreatesNothing)
     EXPECT_EQ(h, kSentinelKey);
     EXPECT_EQ(disp, kSentinel);
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "\\Software"), ERROR_BAD_PATHNAME);
-    EXPECT_TRUE(subkeys(HKEY_LOCAL_MACHINE).empty());
+    EXPECT_EQ(subkeys(HKEY_LOCAL_MACHINE), std::vector<std::string>{"SOFTWARE"}); // as a new store has it
 }
 
 TEST_F(Registry, AllSixRootsExistApartAndPerformanceDataIsRefused)
@@ -628,7 +628,7 @@ TEST(RegistryStore, DefaultFileIsPrivateAndUsesWal)
         EXPECT_EQ(s.columnText(0), "wal");
         auto v = db.prepare("PRAGMA user_version");
         ASSERT_TRUE(v.step());
-        EXPECT_EQ(v.columnInt(0), 1);
+        EXPECT_EQ(v.columnInt(0), 2);
     }
 
     // Without XDG_CONFIG_HOME the file is under ~/.config.
@@ -688,7 +688,8 @@ TEST(RegistryStore, CorruptStoreGivesAnErrorCodeNotACrash)
     const std::string newer = dir.file("newer.db");
     setenv("KIVO95_REGISTRY", newer.c_str(), 1);
     RegCloseKey(create(HKEY_LOCAL_MACHINE, "Software", __LINE__));
-    kivo::sqlite::Database(newer).exec("PRAGMA user_version=2");
+    kivo::registry::ReleaseConnections();
+    kivo::sqlite::Database(newer).exec("PRAGMA user_version=3");
     EXPECT_EQ(setDword(HKEY_LOCAL_MACHINE, "X", 1), ERROR_BADDB);
 }
 
@@ -709,10 +710,7 @@ template <class F> pid_t spawn(F fn)
 
 int exitCode(pid_t pid)
 {
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return kivo::test::waitForExit(pid);
 }
 
 } // namespace
@@ -814,9 +812,14 @@ TEST_F(Registry, KilledWriterLosesNoWriteThatReturned)
         std::memcpy(&v, r.data.data(), 4);
         EXPECT_EQ(v, i);
     }
-    // And the store is still usable.
+    // And the store is sound and still usable.
     EXPECT_EQ(setDword(h, "after", 1), ERROR_SUCCESS);
     RegCloseKey(h);
+    kivo::registry::ReleaseConnections();
+    kivo::sqlite::Database db(store.path(), kivo::sqlite::Database::Open::ReadOnly);
+    auto check = db.prepare("PRAGMA integrity_check");
+    ASSERT_TRUE(check.step());
+    EXPECT_EQ(check.columnText(0), "ok");
 }
 
 // ---- trace -----------------------------------------------------------------

@@ -1,6 +1,9 @@
 #include "tests/support/testsupport.h"
 
+#include "platform/registry.h"
+
 #include <QCoreApplication>
+#include <QProcess>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
@@ -10,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <sys/wait.h>
 
 namespace kivo::test {
 
@@ -46,6 +50,8 @@ TempRegistry::TempRegistry() : m_dir(makeTempDir()), m_path(m_dir + "/registry.d
 
 TempRegistry::~TempRegistry()
 {
+    // The connections to the file go with it.
+    kivo::registry::ReleaseConnections();
     if (m_hadPrevious)
         setenv("KIVO95_REGISTRY", m_previous.c_str(), 1);
     else
@@ -53,11 +59,48 @@ TempRegistry::~TempRegistry()
     QDir(QString::fromStdString(m_dir)).removeRecursively();
 }
 
+StoreHolder::StoreHolder(const std::string& path) : m_shell(std::make_unique<QProcess>())
+{
+    // The shell answers "held" once the file is locked; closing its input
+    // ends it, and the transaction with it.
+    m_shell->setProcessChannelMode(QProcess::MergedChannels);
+    m_shell->start(QStringLiteral("sqlite3"), {QString::fromStdString(path)});
+    if (!m_shell->waitForStarted()) {
+        m_error = "the sqlite3 shell did not start (package sqlite3)";
+        return;
+    }
+    m_shell->write("PRAGMA locking_mode=EXCLUSIVE;\nBEGIN EXCLUSIVE;\n"
+                   "SELECT count(*) FROM sqlite_master;\nSELECT 'held';\n");
+    QByteArray answer;
+    waitUntil([&] {
+        answer += m_shell->readAll();
+        return answer.contains("held") || m_shell->state() == QProcess::NotRunning;
+    });
+    if (!answer.contains("held"))
+        m_error = "the sqlite3 shell did not take the file: " + answer.toStdString();
+}
+
+StoreHolder::~StoreHolder()
+{
+    m_shell->closeWriteChannel();
+    if (!m_shell->waitForFinished(10000))
+        m_shell->kill();
+    m_shell->waitForFinished();
+}
+
 TempDir::TempDir() : m_path(makeTempDir()) {}
 
 TempDir::~TempDir()
 {
     QDir(QString::fromStdString(m_path)).removeRecursively();
+}
+
+int waitForExit(int pid)
+{
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 void writeFile(const std::string& path, const std::string& text)

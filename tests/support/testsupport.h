@@ -4,9 +4,11 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QApplication;
+class QProcess;
 
 namespace kivo::test {
 
@@ -39,6 +41,24 @@ private:
     bool m_hadPrevious = false;
 };
 
+// Another program holding a key store file to itself: the sqlite3 shell with
+// the file open in exclusive locking mode inside a transaction, until this
+// object goes. ok() is false (with the reason in error()) when the shell did
+// not take the file.
+class StoreHolder {
+public:
+    explicit StoreHolder(const std::string& path);
+    ~StoreHolder();
+    StoreHolder(const StoreHolder&) = delete;
+    StoreHolder& operator=(const StoreHolder&) = delete;
+    bool ok() const { return m_error.empty(); }
+    const std::string& error() const { return m_error; }
+
+private:
+    std::unique_ptr<QProcess> m_shell;
+    std::string m_error;
+};
+
 // A fresh temporary directory removed on exit.
 class TempDir {
 public:
@@ -52,6 +72,10 @@ public:
 private:
     std::string m_path;
 };
+
+// Waits for a child process to end: its exit code, or 128 + the signal that
+// ended it.
+int waitForExit(int pid);
 
 // Writes text to a file (creating or replacing it).
 void writeFile(const std::string& path, const std::string& text);

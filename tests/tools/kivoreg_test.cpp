@@ -1,51 +1,25 @@
 // The kivo-reg program as a user runs it: output, messages and exit codes.
 #include "tests/support/testsupport.h"
+#include "tests/tools/kivoreg_run.h"
 
 #include "tools/kivo-reg/keys.h"
 #include "tools/kivo-reg/utf16.h"
 
-#include <QProcess>
-
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
+using kivo::test::contains;
+using kivo::test::kivoReg;
 using kivo::test::readFile;
+using kivo::test::Result;
 using kivo::test::TempDir;
 using kivo::test::TempRegistry;
 using kivo::test::writeFile;
 
 namespace
 {
-
-struct Result {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-// Runs build/bin/kivo-reg on the test's own key store (KIVO95_REGISTRY is
-// inherited from this process), its heap limited to dataLimit bytes if given.
-Result kivoReg(const QStringList& args, rlim_t dataLimit = 0)
-{
-    QProcess p;
-    if (dataLimit)
-        p.setChildProcessModifier([dataLimit] {
-            const rlimit limit{dataLimit, dataLimit};
-            setrlimit(RLIMIT_DATA, &limit);
-        });
-    p.start(QStringLiteral(KIVO_BIN_DIR "/kivo-reg"), args);
-    EXPECT_TRUE(p.waitForFinished(30000)) << "kivo-reg did not finish";
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
-}
-
-bool contains(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
 
 // The stored bytes of a value of the test's store.
 std::string stored(const char* keyName, const char* valueName)

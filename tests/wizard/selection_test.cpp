@@ -218,6 +218,54 @@ TEST_F(SelectionTest, AnEntrySeenBeforeKeepsItsValuesEvenAPartialSet)
     EXPECT_EQ(f.reg->Key(), kivo::reg::EntryKey("Provider")) << "the key is left on the last item's";
 }
 
+// Another program holds the store to itself: the wizard reports the store's
+// error and writes no initial statistics over an entry's real ones, at
+// start-up and when it lists the phonebook.
+TEST_F(SelectionTest, AStoreHeldByAnotherProgramIsReportedAndNoStatisticIsLost)
+{
+    phonebookOf({"Office", "Backup"});
+    installed(0);
+    const Strings office{"7", "1 Jan 2026 - 01:02:03", "00:10:00", "01:02:03"};
+    writeStatistic("Office", "LastAccess", Variant(office[1]));
+    writeStatistic("Office", "LastTime", Variant(office[2]));
+    writeStatistic("Office", "TotalTime", Variant(office[3]));
+    writeStatistic("Office", "Accesses", Variant(std::int32_t(7)));
+    const auto untouched = [&](const char* newEntry) {
+        EXPECT_EQ(readStatistic("Office", "Accesses"), Variant(std::int32_t(7)));
+        EXPECT_EQ(readStatistic("Office", "LastAccess").toString(), office[1]);
+        EXPECT_EQ(readStatistic("Office", "LastTime").toString(), office[2]);
+        EXPECT_EQ(readStatistic("Office", "TotalTime").toString(), office[3]);
+        EXPECT_FALSE(statisticExists(newEntry, "LastAccess"));
+    };
+
+    kivo::registry::ReleaseConnections();
+    {
+        kivo::test::StoreHolder holder(registry.path());
+        ASSERT_TRUE(holder.ok()) << holder.error();
+        KivoApplication::guard([&] { create(); });
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Reg Error: 000000AA");
+    untouched("Backup");
+
+    // Started while the store was free; held when a new entry is listed.
+    boxes.clear();
+    form.reset();
+    TfrmSelect& f = create();
+    EXPECT_EQ(subItems(itemNamed(f.ui->ConList, "Office")), office);
+    phonebookOf({"Office", "Backup", "Home"});
+    f.RAS->GetPhoneBookEntries();
+    kivo::registry::ReleaseConnections();
+    {
+        kivo::test::StoreHolder holder(registry.path());
+        ASSERT_TRUE(holder.ok()) << holder.error();
+        KivoApplication::guard([&] { f.FillEntryList(); });
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Reg Error: 000000AA");
+    untouched("Home");
+}
+
 TEST_F(SelectionTest, AnEmptyPhonebookListsNothingAndNextAsksForASelection)
 {
     TfrmSelect& f = selectionPage({});

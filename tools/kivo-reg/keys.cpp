@@ -60,7 +60,21 @@ std::string KeyPath::fullName() const
     return sub.empty() ? std::string(rootName(root)) : std::string(rootName(root)) + "\\" + sub;
 }
 
-CallError::CallError(LONG code) : std::runtime_error(describe(code)), m_code(code)
+namespace
+{
+
+std::string callErrorText(LONG code)
+{
+    std::string text = kivo::registry::LastStoreProblem();
+    if (text.empty())
+        return describe(code);
+    text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text + ".";
+}
+
+} // namespace
+
+CallError::CallError(LONG code) : std::runtime_error(callErrorText(code)), m_code(code)
 {
 }
 
@@ -74,6 +88,11 @@ Key Key::open(const KeyPath& path)
 {
     HKEY h = nullptr;
     check(RegOpenKeyExA(path.root, path.sub.c_str(), 0, KEY_ALL_ACCESS, &h));
+    return Key(h);
+}
+
+Key Key::adopt(HKEY h)
+{
     return Key(h);
 }
 
@@ -182,14 +201,89 @@ KeyPath storedSpelling(const KeyPath& path)
     return out;
 }
 
+namespace
+{
+
+// A key being walked: its path, its handle, the names of its subkeys and
+// how many of them have been visited.
+struct Level {
+    KeyPath path;
+    Key key;
+    std::vector<std::string> children;
+    std::size_t next = 0;
+};
+
+KeyPath childPath(const KeyPath& parent, const std::string& name)
+{
+    return KeyPath{parent.root, parent.sub.empty() ? name : parent.sub + "\\" + name};
+}
+
+Key openChild(HKEY parent, const std::string& name)
+{
+    HKEY h = nullptr;
+    check(RegOpenKeyExA(parent, name.c_str(), 0, KEY_ALL_ACCESS, &h));
+    return Key::adopt(h);
+}
+
+} // namespace
+
+void walkTree(const KeyPath& path, const std::function<void(const KeyPath&, HKEY)>& visit)
+{
+    // An explicit stack: a key store may hold keys deeper than a thread's stack.
+    std::vector<Level> stack;
+    stack.push_back(Level{path, Key::open(path), {}});
+    visit(path, stack.back().key.handle());
+    stack.back().children = subkeyNames(stack.back().key.handle());
+    while (!stack.empty()) {
+        Level& top = stack.back();
+        if (top.next == top.children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const std::string& name = top.children[top.next++];
+        Level child{childPath(top.path, name), openChild(top.key.handle(), name), {}};
+        visit(child.path, child.key.handle());
+        child.children = subkeyNames(child.key.handle());
+        stack.push_back(std::move(child));
+    }
+}
+
 void deleteTree(const KeyPath& path)
 {
-    {
-        Key key = Key::open(path);
-        for (const std::string& child : subkeyNames(key.handle()))
-            deleteTree(KeyPath{path.root, path.sub + "\\" + child});
+    // Deepest keys first, each deleted through its parent's handle.
+    std::vector<Level> stack;
+    stack.push_back(Level{path, Key::open(path), {}});
+    stack.back().children = subkeyNames(stack.back().key.handle());
+    while (stack.size() > 1 || stack.back().next < stack.back().children.size()) {
+        Level& top = stack.back();
+        if (top.next < top.children.size()) {
+            const std::string& name = top.children[top.next++];
+            Level child{childPath(top.path, name), openChild(top.key.handle(), name), {}};
+            child.children = subkeyNames(child.key.handle());
+            stack.push_back(std::move(child));
+            continue;
+        }
+        // All below this key are gone: delete it from its parent.
+        stack.pop_back();
+        Level& parent = stack.back();
+        check(RegDeleteKeyA(parent.key.handle(), parent.children[parent.next - 1].c_str()));
     }
+    stack.clear();
     check(RegDeleteKeyA(path.root, path.sub.c_str()));
+}
+
+void inOneTransaction(bool write, const std::function<void()>& work)
+{
+    kivo::registry::Transaction tx(write ? kivo::registry::Transaction::Write
+                                         : kivo::registry::Transaction::Read);
+    check(tx.status());
+    work();
+    check(tx.commit());
+}
+
+void flushStore()
+{
+    check(RegFlushKey(HKEY_LOCAL_MACHINE));
 }
 
 std::string describe(LONG code)
@@ -206,7 +300,13 @@ std::string describe(LONG code)
     case ERROR_REGISTRY_CORRUPT:
         return "The key store is damaged.";
     case ERROR_BADDB:
-        return "The key store was written by a newer version of this program.";
+        return "The file is not a key store of this version of KIVO95.";
+    case ERROR_CANTWRITE:
+        return "The key store cannot be changed.";
+    case ERROR_REGISTRY_IO_FAILED:
+        return "Reading or writing the key store failed.";
+    case ERROR_BADKEY:
+        return "A key can be at most 512 levels below its root.";
     case ERROR_BUSY:
         return "The key store is busy; try again.";
     case ERROR_KEY_DELETED:

@@ -4,6 +4,7 @@
 
 #include "platform/registry.h"
 
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -28,7 +29,9 @@ std::optional<KeyPath> parseKeyPath(std::string_view text);
 
 const char* rootName(HKEY root);
 
-// A registry call that failed.
+// A registry call that failed. Its text says what the store ran into and
+// where, when the failure was the store's own (kivo::registry::LastStoreProblem),
+// else what the code means.
 class CallError : public std::runtime_error
 {
   public:
@@ -48,6 +51,7 @@ class Key
   public:
     static Key open(const KeyPath& path);   // throws CallError
     static Key create(const KeyPath& path); // throws CallError
+    static Key adopt(HKEY h);               // a handle opened elsewhere
     ~Key();
     Key(Key&& other) noexcept : m_h(other.m_h) { other.m_h = nullptr; }
     Key(const Key&) = delete;
@@ -76,6 +80,19 @@ KeyPath storedSpelling(const KeyPath& path);
 
 // Deletes a key with everything below it, deepest keys first.
 void deleteTree(const KeyPath& path);
+
+// Visits a key and everything below it, each key before its subkeys, with
+// its path and an open handle. Each key is opened from its parent's handle,
+// so the walk costs the same per key at any depth.
+void walkTree(const KeyPath& path, const std::function<void(const KeyPath&, HKEY)>& visit);
+
+// Runs work as one transaction on the store: every change it makes takes
+// effect, or none does (CallError). A read transaction sees one state of the
+// store throughout.
+void inOneTransaction(bool write, const std::function<void()>& work);
+
+// Makes the changes made so far durable (throws CallError).
+void flushStore();
 
 // A sentence for a result code, for messages to users.
 std::string describe(LONG code);

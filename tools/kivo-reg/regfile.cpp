@@ -99,11 +99,6 @@ void exportKey(const KeyPath& path, HKEY key, std::string& out, RegFormat format
         }
     }
     out += "\r\n";
-    for (const std::string& name : subkeyNames(key)) {
-        const KeyPath child{path.root, path.sub.empty() ? name : path.sub + "\\" + name};
-        Key sub = Key::open(child);
-        exportKey(child, sub.handle(), out, format);
-    }
 }
 
 } // namespace
@@ -188,10 +183,9 @@ void applyRegOps(const std::vector<RegOp>& ops)
 
 std::string exportRegFile(const KeyPath& path, RegFormat format)
 {
-    Key key = Key::open(path);
     const bool unicode = format == RegFormat::Unicode;
     std::string out = std::string(unicode ? kRegedit5 : kRegedit4) + "\r\n\r\n";
-    exportKey(path, key.handle(), out, format);
+    walkTree(path, [&](const KeyPath& key, HKEY handle) { exportKey(key, handle, out, format); });
     if (!unicode)
         return out;
     // Every name and text was checked to be UTF-8 on the way.

@@ -136,7 +136,21 @@ struct Failure {
 
 [[noreturn]] void notFound()
 {
+    // Damaged pages can hide keys: say that rather than "not found".
+    if (const LONG rc = kivo::registry::CheckStore(); rc != ERROR_SUCCESS)
+        throw CallError(rc);
     throw Failure{describe(ERROR_FILE_NOT_FOUND)};
+}
+
+// Every command is one transaction on the store: all of its changes or none,
+// and a change reported done is on the disk.
+int asOneTransaction(bool write, const std::function<int()>& command)
+{
+    int rc = kExitOk;
+    inOneTransaction(write, [&] { rc = command(); });
+    if (write)
+        flushStore();
+    return rc;
 }
 
 std::string upper(std::string s)
@@ -578,7 +592,12 @@ int import(const std::vector<std::string>& args, std::ostream& out)
     } catch (const std::bad_alloc&) {
         throw Failure{message(KivoReg::tr("Not enough memory to read %1 (nothing was changed)."), {file})};
     }
-    parseRegText(text, file, applyRegOp);
+    try {
+        inOneTransaction(true, [&] { parseRegText(text, file, applyRegOp); });
+    } catch (const CallError& e) {
+        throw Failure{std::string(e.what()) + " Nothing was imported."};
+    }
+    flushStore();
     out << kDone;
     return kExitOk;
 }
@@ -625,7 +644,11 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             out << c->help();
             return kExitOk;
         }
-        return c->run(args, out);
+        // Every command is one transaction on the store; import makes its
+        // own around applying the file it has checked.
+        if (command == "IMPORT")
+            return c->run(args, out);
+        return asOneTransaction(command == "ADD" || command == "DELETE", [&] { return c->run(args, out); });
     } catch (const UsageError& e) {
         err << "ERROR: Invalid syntax: " << e.message << ".\nType \"" << usage << "\" for usage.\n";
         return kExitUsage;
