@@ -32,6 +32,11 @@ int main(int argc, char** argv)
     // would choose it): those that need one start their own system bus.
     setenv("DBUS_SYSTEM_BUS_ADDRESS",
            ("unix:path=" + home.path() + "/no-system-bus").toLocal8Bit().constData(), 1);
+    // Nor the user's session bus: a wizard started by a test would take its
+    // name there and show its notifications on the user's desktop. Tests of
+    // the wizard on D-Bus start a session bus of their own.
+    setenv("DBUS_SESSION_BUS_ADDRESS",
+           ("unix:path=" + home.path() + "/no-session-bus").toLocal8Bit().constData(), 1);
     // The simulated dial service, whatever this machine has configured: a
     // developer's own NetworkManager profiles or pppd peers must not decide
     // what a test dials. Tests of the other backends choose them themselves.

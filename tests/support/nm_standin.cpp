@@ -7,12 +7,8 @@
 #include <QDBusArgument>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QObject>
-
-#include <atomic>
-#include <cstdlib>
 
 namespace kivo::test
 {
@@ -50,120 +46,33 @@ QVariant v(const QVariant& value)
     return QVariant::fromValue(QDBusVariant(value));
 }
 
-QString busConfig(const QString& socket)
-{
-    return QStringLiteral(
-               "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN\"\n"
-               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-               "<busconfig>\n"
-               "  <type>session</type>\n"
-               "  <listen>unix:path=%1</listen>\n"
-               "  <auth>EXTERNAL</auth>\n"
-               "  <policy context=\"default\">\n"
-               "    <allow user=\"*\"/>\n"
-               "    <allow own=\"*\"/>\n"
-               "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-               "    <allow eavesdrop=\"true\"/>\n"
-               "  </policy>\n"
-               "</busconfig>\n")
-        .arg(socket);
-}
-
-std::string outputOf(QProcess& p)
-{
-    return (p.readAllStandardOutput() + p.readAllStandardError()).toStdString();
-}
-
 } // namespace
 
 NmStandIn::NmStandIn() : m_calls(std::make_unique<CallLog>())
 {
-    static std::atomic<int> counter{0};
-    ++counter;
     qDBusRegisterMetaType<Settings>();
-    const QString socket = QString::fromStdString(m_dir.file("system_bus_socket"));
-    const QString config = QString::fromStdString(m_dir.file("bus.conf"));
-    writeFile(config.toStdString(), busConfig(socket).toStdString());
-
-    m_daemon.setProgram(QStringLiteral("dbus-daemon"));
-    m_daemon.setArguments({"--config-file=" + config, "--nofork", "--print-address"});
-    m_daemon.start();
-    if (!m_daemon.waitForStarted(10000)) {
-        m_error = "cannot start dbus-daemon (package dbus): " + m_daemon.errorString().toStdString();
+    if (!m_bus.error().empty())
         return;
-    }
-    waitUntil([&] { return m_daemon.canReadLine() || m_daemon.state() != QProcess::Running; }, 10000);
-    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    if (m_address.isEmpty()) {
-        m_error = "dbus-daemon printed no address: " + outputOf(m_daemon);
-        return;
-    }
-    if (const char* previous = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) {
-        m_previousAddress = previous;
-        m_hadPreviousAddress = true;
-    }
-    setenv("DBUS_SYSTEM_BUS_ADDRESS", m_address.toLocal8Bit().constData(), 1);
-    m_connName = QStringLiteral("kivo95-nm-standin-%1").arg(counter.load());
-    m_bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(m_address, m_connName));
-    if (!m_bus->isConnected()) {
-        m_error = "cannot connect to the private bus: " + m_bus->lastError().message().toStdString();
-        return;
-    }
-    m_bus->connect(kService, kManagerPath, kMockIface, "MethodCalled", m_calls.get(),
-                   SLOT(onMethodCalled(QDBusMessage)));
+    m_bus.connection().connect(kService, kManagerPath, kMockIface, "MethodCalled", m_calls.get(),
+                               SLOT(onMethodCalled(QDBusMessage)));
 }
 
 NmStandIn::~NmStandIn()
 {
     stopNetworkManager();
-    if (m_bus) {
-        m_bus.reset();
-        QDBusConnection::disconnectFromBus(m_connName);
-    }
-    if (m_daemon.state() != QProcess::NotRunning) {
-        m_daemon.terminate();
-        if (!m_daemon.waitForFinished(5000)) {
-            m_daemon.kill();
-            m_daemon.waitForFinished(5000);
-        }
-    }
-    if (m_hadPreviousAddress)
-        setenv("DBUS_SYSTEM_BUS_ADDRESS", m_previousAddress.toLocal8Bit().constData(), 1);
-    else
-        unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
 }
 
 std::string NmStandIn::startNetworkManager()
 {
-    if (!m_error.empty())
-        return m_error;
-    QDBusServiceWatcher watcher(kService, *m_bus, QDBusServiceWatcher::WatchForRegistration);
-    bool registered = false;
-    QObject::connect(&watcher, &QDBusServiceWatcher::serviceRegistered, [&] { registered = true; });
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DBUS_SYSTEM_BUS_ADDRESS", m_address);
-    m_mock.setProcessEnvironment(env);
     // Debian's interpreter: the one that has the D-Bus bindings dbusmock needs.
-    m_mock.setProgram(QStringLiteral("/usr/bin/python3"));
-    m_mock.setArguments({"-m", "dbusmock", "--template", "networkmanager"});
-    m_mock.start();
-    if (!m_mock.waitForStarted(10000))
-        return "cannot start /usr/bin/python3: " + m_mock.errorString().toStdString();
-    waitUntil([&] { return registered || m_mock.state() != QProcess::Running; }, 20000);
-    if (!registered)
-        return "the NetworkManager stand-in did not start (package python3-dbusmock): " + outputOf(m_mock);
-    return {};
+    const std::string why = m_bus.startService(m_mock, kService, QStringLiteral("/usr/bin/python3"),
+                                               {"-m", "dbusmock", "--template", "networkmanager"});
+    return why.empty() ? why : "the NetworkManager stand-in did not start (package python3-dbusmock): " + why;
 }
 
 void NmStandIn::stopNetworkManager()
 {
-    if (m_mock.state() == QProcess::NotRunning)
-        return;
-    m_mock.terminate();
-    if (!m_mock.waitForFinished(5000)) {
-        m_mock.kill();
-        m_mock.waitForFinished(5000);
-    }
+    PrivateBus::stop(m_mock);
 }
 
 QDBusMessage NmStandIn::call(const QString& path, const QString& iface, const QString& method,
@@ -171,7 +80,7 @@ QDBusMessage NmStandIn::call(const QString& path, const QString& iface, const QS
 {
     QDBusMessage m = QDBusMessage::createMethodCall(kService, path, iface, method);
     m.setArguments(args);
-    return m_bus->call(m, QDBus::Block, 10000);
+    return m_bus.connection().call(m, QDBus::Block, 10000);
 }
 
 QString NmStandIn::addProfile(const QString& id, const QString& type)

@@ -11,6 +11,7 @@
 // org.freedesktop.DBus.Mock interface.
 #pragma once
 
+#include "tests/support/private_bus.h"
 #include "tests/support/testsupport.h"
 
 #include <QDBusConnection>
@@ -45,8 +46,8 @@ class NmStandIn
     NmStandIn& operator=(const NmStandIn&) = delete;
 
     // The private bus; empty error when it runs.
-    const std::string& busError() const { return m_error; }
-    const QString& address() const { return m_address; }
+    const std::string& busError() const { return m_bus.error(); }
+    const QString& address() const { return m_bus.address(); }
 
     // Starts the NetworkManager stand-in and waits until it owns its name.
     // Returns an empty string, or why it could not.
@@ -95,15 +96,8 @@ class NmStandIn
                     const QVariantList& args);
 
     struct CallLog;
-    TempDir m_dir; // first: removed after the processes have ended
-    std::string m_error;
-    QString m_address;
-    QString m_connName;
-    QString m_previousAddress;
-    bool m_hadPreviousAddress = false;
-    QProcess m_daemon;
+    PrivateBus m_bus{PrivateBus::Kind::System}; // first: ends after the stand-in
     QProcess m_mock;
-    std::unique_ptr<QDBusConnection> m_bus;
     std::unique_ptr<CallLog> m_calls;
 };
 
