@@ -15,6 +15,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/${KIVO_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/data/${KIVO_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The D-Bus interface of the running wizard, where D-Bus tools look for it.
+install(FILES ${PROJECT_SOURCE_DIR}/data/dbus/org.kivo95.Wizard1.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/interfaces)
 
 # Man pages, compressed as Debian installs them (-n: no time stamp, so the
 # package is reproducible).

@@ -2,6 +2,81 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de" sourcelanguage="en">
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>KIVO95 Wizard dials one or more dial-up connection entries in turn, starting over after the last, until one connects. Without options it opens the wizard window; a wizard that runs already comes to the front.</source>
+        <translation>KIVO95 Wizard wählt einen oder mehrere DFÜ-Einträge nacheinander, beginnt nach dem letzten wieder von vorn, bis eine Verbindung zustande kommt. Ohne Optionen öffnet es das Fenster des Assistenten; ein Assistent, der schon läuft, kommt nach vorn.</translation>
+    </message>
+    <message>
+        <source>Show this help.</source>
+        <translation>Diese Hilfe zeigen.</translation>
+    </message>
+    <message>
+        <source>Show the version and the licence.</source>
+        <translation>Version und Lizenz zeigen.</translation>
+    </message>
+    <message>
+        <source>Dial the entries named after the options, as if they had been selected and Next pressed on the confirmation page; the wizard starts if it does not run.</source>
+        <translation>Die nach den Optionen genannten Einträge wählen, als wären sie ausgewählt und auf der Bestätigungsseite „Weiter“ gedrückt worden; der Assistent startet, wenn er nicht läuft.</translation>
+    </message>
+    <message>
+        <source>With --dial: play FILE (a WAV file) when connected; it becomes the wizard&apos;s tune.</source>
+        <translation>Mit --dial: FILE (eine WAV-Datei) abspielen, wenn die Verbindung steht; sie wird die Melodie des Assistenten.</translation>
+    </message>
+    <message>
+        <source>Hang up the running wizard&apos;s connection, or abort its dialing.</source>
+        <translation>Die Verbindung des laufenden Assistenten trennen oder sein Wählen abbrechen.</translation>
+    </message>
+    <message>
+        <source>Print what the running wizard does: idle, dialing (entry, attempt, last error) or connected (entry, time).</source>
+        <translation>Ausgeben, was der laufende Assistent tut: bereit, wählt (Eintrag, Versuch, letzter Fehler) oder verbunden (Eintrag, Dauer).</translation>
+    </message>
+    <message>
+        <source>With --dial: the phonebook entries to dial.</source>
+        <translation>Mit --dial: die zu wählenden Telefonbucheinträge.</translation>
+    </message>
+    <message>
+        <source>Try &quot;kivo95 --help&quot;.</source>
+        <translation>Siehe „kivo95 --help“.</translation>
+    </message>
+    <message>
+        <source>--dial, --hang-up and --status go one at a time.</source>
+        <translation>--dial, --hang-up und --status gehen nur einzeln.</translation>
+    </message>
+    <message>
+        <source>--dial needs the names of the entries to dial.</source>
+        <translation>--dial braucht die Namen der zu wählenden Einträge.</translation>
+    </message>
+    <message>
+        <source>Entries are named only with --dial: %1</source>
+        <translation>Einträge werden nur mit --dial genannt: %1</translation>
+    </message>
+    <message>
+        <source>--tune goes with --dial.</source>
+        <translation>--tune gehört zu --dial.</translation>
+    </message>
+    <message>
+        <source>no wizard runs</source>
+        <translation>kein Assistent läuft</translation>
+    </message>
+    <message>
+        <source>The wizard could not take the request.</source>
+        <translation>Der Assistent konnte die Anfrage nicht annehmen.</translation>
+    </message>
+    <message>
+        <source>The running wizard does not know the request &quot;%1&quot;.</source>
+        <translation>Der laufende Assistent kennt die Anfrage „%1“ nicht.</translation>
+    </message>
+    <message>
+        <source>the running wizard did not answer</source>
+        <translation>der laufende Assistent hat nicht geantwortet</translation>
+    </message>
+    <message>
+        <source>the running wizard cannot do this</source>
+        <translation>der laufende Assistent kann das nicht</translation>
+    </message>
+</context>
+<context>
     <name>DialupWindows</name>
     <message>
         <source>Connected to %s</source>
@@ -684,6 +759,83 @@ Software, P.O. Box 95, Kivo, Finnland.</translation>
     <message>
         <source>Overflow while converting variant of type (%1) into type (%2)</source>
         <translation>Überlauf bei Konvertierung einer Variante des Typs (%1) in Typ (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>kivo::WizardBus</name>
+    <message>
+        <source>no D-Bus session bus (%1)</source>
+        <translation>kein D-Bus-Sitzungsbus (%1)</translation>
+    </message>
+    <message>
+        <source>cannot put %1 on the session bus</source>
+        <translation>%1 kann nicht auf den Sitzungsbus gestellt werden</translation>
+    </message>
+    <message>
+        <source>the name %1 is taken on the session bus</source>
+        <translation>der Name %1 ist auf dem Sitzungsbus vergeben</translation>
+    </message>
+</context>
+<context>
+    <name>kivo::WizardControl</name>
+    <message>
+        <source>The phonebook has no entries.</source>
+        <translation>Das Telefonbuch hat keine Einträge.</translation>
+    </message>
+    <message>
+        <source>The entries are: %1.</source>
+        <translation>Die Einträge sind: %1.</translation>
+    </message>
+    <message>
+        <source>No entry to dial was named.</source>
+        <translation>Es wurde kein zu wählender Eintrag genannt.</translation>
+    </message>
+    <message>
+        <source>No entry named %1.</source>
+        <translation>Kein Eintrag namens %1.</translation>
+    </message>
+    <message>
+        <source>The tune %1 must be given with its full path.</source>
+        <translation>Die Melodie %1 muss mit ihrem vollständigen Pfad angegeben werden.</translation>
+    </message>
+    <message>
+        <source>The tune %1 is not a file that can be read.</source>
+        <translation>Die Melodie %1 ist keine lesbare Datei.</translation>
+    </message>
+    <message>
+        <source>Already connected to %1; hang up first.</source>
+        <translation>Schon verbunden mit %1; zuerst trennen.</translation>
+    </message>
+    <message>
+        <source>The wizard is waiting for an answer in one of its windows.</source>
+        <translation>Der Assistent wartet in einem seiner Fenster auf eine Antwort.</translation>
+    </message>
+    <message>
+        <source>connected to %1 for %2</source>
+        <translation>verbunden mit %1 seit %2</translation>
+    </message>
+    <message>
+        <source>dialing %1, attempt %2</source>
+        <translation>wählt %1, Versuch %2</translation>
+    </message>
+    <message>
+        <source>, last error: %1</source>
+        <translation>, letzter Fehler: %1</translation>
+    </message>
+    <message>
+        <source>idle</source>
+        <translation>bereit</translation>
+    </message>
+    <message>
+        <source>Connected to %1</source>
+        <translation>Verbunden mit %1</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>%1; the wizard runs without D-Bus control</source>
+        <translation>%1; der Assistent läuft ohne D-Bus-Steuerung</translation>
     </message>
 </context>
 </TS>

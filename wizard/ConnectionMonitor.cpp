@@ -113,6 +113,7 @@ void TfrmSelect::RASConnect(QObject*)
     if (ConnectedCaptionFormat[0])
         FWThread = new TFWThread(kivo::FormatS(ConnectedCaptionFormat, {m_connectedEntry}));
     TI->setActive(true);
+    emit connectedTo(RAS->EntryName());
 }
 
 void TfrmSelect::Timer1Timer(QObject*)
@@ -127,8 +128,10 @@ void TfrmSelect::Timer1Timer(QObject*)
     if (RAS->Connections()->Count() > 0)
         return;
 
-    // The line is gone.
+    // The line is gone. Why, the dialer can still say while it holds it.
     Timer1->stop();
+    const std::int32_t why = RAS->GetConnectStatus();
+    emit lineBroken(QString::fromLocal8Bit(m_connectedEntry.c_str()), why, RAS->GetErrorString(why));
     MessageBoxA(kivo::sys::hwndOf(this), tr("Connection has been broken!").toLocal8Bit().constData(),
                 tr("Information").toLocal8Bit().constData(), MB_OK);
     StopDialing = true;

@@ -109,6 +109,7 @@ void TfrmSelect::DialQueue()
     ui->btnNext->setEnabled(false);
     DialIndex = 0;
     StopDialing = false;
+    emit dialRunStarted();
 
     do {
         const std::size_t count = SelectedEntries.Count();
@@ -122,9 +123,12 @@ void TfrmSelect::DialQueue()
         RAS->setEntryName(QString::fromLocal8Bit(SelectedEntries[DialIndex % count].c_str()));
         DialIndex = (DialIndex + 1) % static_cast<int>(count);
         ui->lblEntryName->setText(RAS->EntryName());
+        emit dialAttemptStarted(RAS->EntryName());
         // A dial that fails at once shows up in the poll.
         RAS->Connect();
 
+        bool skipped = false;
+        std::int32_t c = 0;
         {
             QTimer bound;
             bound.start(kPollBoundMs);
@@ -132,10 +136,11 @@ void TfrmSelect::DialQueue()
                 handleEvents();
                 if (SkipEntry) {
                     SkipEntry = false;
+                    skipped = true;
                     break;
                 }
                 ui->lblStatus->setText(RAS->GetStatusText());
-                const std::int32_t c = RAS->GetConnectStatus();
+                c = RAS->GetConnectStatus();
                 // 0, PENDING and ERROR_INVALID_PORT_HANDLE keep the dial
                 // going; a connection ends the poll through StopDialing,
                 // which RASConnect sets.
@@ -146,8 +151,11 @@ void TfrmSelect::DialQueue()
         }
 
         // A connection, Abort and Close have dealt with the line already.
-        if (!StopDialing)
+        if (!StopDialing) {
+            if (!skipped)
+                emit dialAttemptFailed(RAS->EntryName(), c, RAS->GetErrorString(c));
             RAS->Disconnect();
+        }
         // Empty once the line is released: the label is blank during the pause.
         ui->lblStatus->setText(RAS->GetErrorString(RAS->LastError()));
         pauseBetweenAttempts();
@@ -158,6 +166,7 @@ void TfrmSelect::DialQueue()
     // ended otherwise ends its own here, so it cannot play during a later one.
     if (PDTThread && PDTThread.get() == ownTune)
         EndTuneThread();
+    emit dialRunEnded();
 }
 
 void TfrmSelect::EndTuneThread()
@@ -183,8 +192,9 @@ void TfrmSelect::btnAbortClick(QObject*)
     setPageIndex(1);
 }
 
-void TfrmSelect::RASDisconnect(QObject*, std::int32_t, QString ErrorString)
+void TfrmSelect::RASDisconnect(QObject*, std::int32_t Error, QString ErrorString)
 {
+    emit lineReleased(Error, ErrorString);
     // Empty whenever the event comes from our own Disconnect.
     if (!ErrorString.isEmpty())
         MessageBoxA(kivo::sys::hwndOf(this), ErrorString.toLocal8Bit().constData(),

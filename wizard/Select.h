@@ -191,9 +191,27 @@ class TfrmSelect : public QWidget
     // the name it returned last.
     kivo::sys::OpenFileRequest Od;
 
+    // Shows the window, brings it to the front and restores it if minimised.
+    void ShowAndRestore();
+
   signals:
     // The window has closed (FormClose let it); as the main window, this ends the program.
     void closed();
+
+    // ---- for those who follow the wizard from outside (kivo::WizardControl) ----
+    // The dial queue begins, and ends (after its last pause).
+    void dialRunStarted();
+    void dialRunEnded();
+    // An attempt begins; an attempt failed with a RAS error, reported before
+    // it is hung up (Skip, Abort and a connection are no failures).
+    void dialAttemptStarted(const QString& entry);
+    void dialAttemptFailed(const QString& entry, int code, const QString& text);
+    // RASConnect has taken the connection over (timed, the window out of sight).
+    void connectedTo(const QString& entry);
+    // The monitor found the line gone, before it says so in its box.
+    void lineBroken(const QString& entry, int code, const QString& text);
+    // The dialer reported the end of a line (RASDisconnect), whoever ended it.
+    void lineReleased(int code, const QString& text);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -222,7 +240,6 @@ class TfrmSelect : public QWidget
     void SetUpConnectionMonitor(); // ConnectionMonitor.cpp
     void CountTick();
     void HideToTray();
-    void ShowAndRestore();
 
     // The connection the monitor follows, and what it has reported about it.
     std::string m_connectedEntry;

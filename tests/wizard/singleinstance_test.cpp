@@ -118,7 +118,8 @@ TEST(SingleInstance, StrayClientsDoNotActivate)
     chatter.connectToServer(socketIn(dir));
     ASSERT_TRUE(chatter.waitForConnected(2000));
     chatter.write("activate now\nACTIVATE\n\n");
-    chatter.write(QByteArray(4096, 'x')); // no line end: dropped, not buffered forever
+    // No line end, longer than any request: dropped, not buffered forever.
+    chatter.write(QByteArray(70 * 1024, 'x'));
     chatter.flush();
     ASSERT_TRUE(kivo::test::waitUntil([&] { return chatter.state() == QLocalSocket::UnconnectedState; }));
     EXPECT_EQ(activations.count(), 0);
