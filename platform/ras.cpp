@@ -268,8 +268,8 @@ std::vector<std::string> usableNames(std::vector<std::string> names)
     std::erase_if(names, [](const std::string& n) {
         if (n.size() <= RAS_MaxEntryName)
             return false;
-        qCWarning(lcRas, "phonebook entry name longer than %d bytes left out: %.40s...", RAS_MaxEntryName,
-                  n.c_str());
+        qCWarning(lcRas, "phonebook entry name longer than %d bytes left out: %s...", RAS_MaxEntryName,
+                  trace::escape(cutText(n, 40)).c_str());
         return true;
     });
     return names;

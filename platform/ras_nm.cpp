@@ -339,7 +339,7 @@ class NmBackend final : public QObject, public RasBackend
         QDBusMessage m = nmCall(kManagerPath, kManagerIface, QStringLiteral("ActivateConnection"));
         m << QVariant::fromValue(QDBusObjectPath(profile->path)) << QVariant::fromValue(QDBusObjectPath("/"))
           << QVariant::fromValue(QDBusObjectPath("/"));
-        qCDebug(lcRasNm, "activating \"%s\" (%s)", c.entry.c_str(), qUtf8Printable(c.profile));
+        qCDebug(lcRasNm, "activating %s (%s)", trace::quote(c.entry).c_str(), qUtf8Printable(c.profile));
         call(m, kActivateTimeoutMs, [this, id](const QDBusMessage& reply) { onActivated(id, reply); });
         return 0;
     }
@@ -616,7 +616,7 @@ class NmBackend final : public QObject, public RasBackend
         c.error = error ? error : c.pendingError ? c.pendingError : fallback;
         if (c.state == RASCS_Connected)
             c.state = RASCS_Disconnected;
-        qCDebug(lcRasNm, "\"%s\" ended in state %u with %u", c.entry.c_str(), unsigned(c.state),
+        qCDebug(lcRasNm, "%s ended in state %u with %u", trace::quote(c.entry).c_str(), unsigned(c.state),
                 unsigned(c.error));
         if (trace::enabled())
             trace::line("NetworkManager.ended(entry=" + trace::quote(c.entry) +

@@ -184,7 +184,7 @@ DWORD PppdBackend::dial(const DialRequest& request, ConnId& id)
         args << "user" << QString::fromStdString(request.userName);
     if (!request.phoneNumber.empty())
         qCInfo(lcRasPppd, "peer %s dials the number of its own chat script, not the one given",
-               request.entryName.c_str());
+               trace::quote(request.entryName).c_str());
 
     auto link = std::make_unique<Link>();
     link->entry = request.entryName;
@@ -258,8 +258,7 @@ void PppdBackend::onOutput(ConnId id, QProcess* process)
 
 void PppdBackend::take(ConnId id, Link& link, std::string_view line)
 {
-    qCDebug(lcRasPppd, "conn %llu: %.*s", static_cast<unsigned long long>(id), static_cast<int>(line.size()),
-            line.data());
+    qCDebug(lcRasPppd, "conn %llu: %s", static_cast<unsigned long long>(id), trace::escape(line).c_str());
     advance(id, link, link.log.feed(line));
 }
 

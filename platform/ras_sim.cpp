@@ -9,6 +9,7 @@
 // hand-edited phonebook takes effect at the next call.
 #include "platform/ras_backend.h"
 #include "platform/ras_sim_phonebook.h"
+#include "platform/trace.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -87,8 +88,9 @@ class SimBackend final : public RasBackend
         conn->timer.setSingleShot(true);
         QObject::connect(&conn->timer, &QTimer::timeout, &conn->timer, [this, cid = id] { advance(cid); });
         conn->timer.start(conn->steps.front().delayMs);
-        qCDebug(lcRasSim, "dialling \"%s\" (%s), attempt %u", entry->name.c_str(),
-                (request.phoneNumber.empty() ? entry->phoneNumber : request.phoneNumber).c_str(), attempts);
+        qCDebug(lcRasSim, "dialling %s (%s), attempt %u", trace::quote(entry->name).c_str(),
+                trace::escape(request.phoneNumber.empty() ? entry->phoneNumber : request.phoneNumber).c_str(),
+                attempts);
         m_conns[id] = std::move(conn);
         return 0;
     }
@@ -180,7 +182,8 @@ class SimBackend final : public RasBackend
             if (file.size() > kMaxPhonebookBytes) {
                 m_cache.erase(out.path);
                 std::fprintf(stderr, "kivo95: phonebook %s: larger than %lld bytes, not read\n",
-                             qUtf8Printable(out.path), static_cast<long long>(kMaxPhonebookBytes));
+                             trace::escape(out.path.toStdString()).c_str(),
+                             static_cast<long long>(kMaxPhonebookBytes));
                 out.error = ERROR_CANNOT_LOAD_PHONEBOOK;
                 return out;
             }
@@ -190,8 +193,9 @@ class SimBackend final : public RasBackend
             cached.modified = info.lastModified();
             // Reported once per version of the file, not at every call.
             for (const sim::Problem& p : cached.book.problems)
-                std::fprintf(stderr, "kivo95: phonebook %s:%d: %s\n", qUtf8Printable(out.path), p.line,
-                             p.message.c_str());
+                std::fprintf(stderr, "kivo95: phonebook %s:%d: %s\n",
+                             trace::escape(out.path.toStdString()).c_str(), p.line,
+                             trace::escape(p.message).c_str());
         }
         out.book = &cached.book;
         return out;

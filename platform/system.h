@@ -130,13 +130,20 @@ INT LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, INT size);
 
 // ---- programs -------------------------------------------------------------
 
-// Starts a program. The command line is split into argv the way a shell
-// splits words (double quotes group, no other shell syntax; it never goes
-// through a shell). Returns a value above 31 on success, as on Windows:
-// 2 (file not found) or 5 (access denied) on failure.
+// Starts a program. The command line is split into argv as Windows
+// programs split theirs: blanks separate, double quotes group, and a
+// backslash escapes a double quote (2n backslashes before a quote give n
+// and the quote groups, 2n+1 give n and a literal quote; other backslashes
+// are plain characters). There is no other syntax, and it never goes through
+// a shell. Returns a value above 31 on success, as on Windows: 2 (file not
+// found) or 5 (access denied) on failure.
 UINT WinExec(LPCSTR cmdLine, UINT cmdShow);
 
 namespace kivo::sys {
+// One word of a WinExec command line that gives back exactly `word`, whatever
+// it holds (blanks, double quotes, backslashes).
+std::string QuoteCommandWord(const std::string& word);
+
 // The process id of the last program started by WinExec (0 if none), so a
 // caller can wait for it to end.
 long lastWinExecPid();

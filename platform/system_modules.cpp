@@ -168,16 +168,34 @@ bool readTable(const fs::path& file, std::map<UINT, std::string>& strings)
 
 // ---- programs -----------------------------------------------------------------
 
-// Words as a shell would split them, without any shell syntax: blanks
-// separate, double quotes group (and are removed), nothing else is special.
+// Words as Windows programs split their command line (see WinExec), never
+// through a shell.
 std::vector<std::string> splitCommandLine(const std::string& line)
 {
     std::vector<std::string> words;
     std::string word;
     bool inWord = false;
     bool quoted = false;
-    for (char c : line) {
-        if (c == '"') {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\\') {
+            std::size_t n = 0;
+            while (i + n < line.size() && line[i + n] == '\\')
+                ++n;
+            inWord = true;
+            if (i + n < line.size() && line[i + n] == '"') {
+                word.append(n / 2, '\\');
+                if (n % 2 == 1) {
+                    word.push_back('"');
+                    i += n; // the quote is taken
+                } else {
+                    i += n - 1; // the quote groups
+                }
+            } else {
+                word.append(n, '\\');
+                i += n - 1;
+            }
+        } else if (c == '"') {
             quoted = !quoted;
             inWord = true;
         } else if (!quoted && (c == ' ' || c == '\t' || c == '\n' || c == '\r')) {
@@ -370,6 +388,26 @@ UINT WinExec(LPCSTR cmdLine, UINT cmdShow)
 
 namespace kivo::sys
 {
+
+std::string QuoteCommandWord(const std::string& word)
+{
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (char c : word) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped.
+        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        out.push_back(c);
+    }
+    // ... and so are those before the closing quote.
+    out.append(2 * backslashes, '\\');
+    out.push_back('"');
+    return out;
+}
 
 long lastWinExecPid()
 {

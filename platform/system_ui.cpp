@@ -159,12 +159,31 @@ class Win32MessageBox : public QMessageBox
     }
 };
 
+// Windows breaks a box's text once at CR LF, LF CR, or a lone CR or LF; Qt
+// would break twice at a pair, with an empty line between.
+QString boxLines(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n') {
+            out += c;
+            continue;
+        }
+        if (i + 1 < text.size() && (text[i + 1] == u'\r' || text[i + 1] == u'\n') && text[i + 1] != c)
+            ++i;
+        out += u'\n';
+    }
+    return out;
+}
+
 INT showRealBox(const kivo::sys::MessageBoxRequest& r)
 {
     const std::vector<Answer> answers = buttonsFor(r.type);
     Win32MessageBox box(r.owner);
     box.setWindowTitle(QString::fromLocal8Bit(r.caption.c_str()));
-    box.setText(QString::fromLocal8Bit(r.text.c_str()));
+    box.setText(boxLines(QString::fromLocal8Bit(r.text.c_str())));
     box.setTextFormat(Qt::PlainText);
     box.setIcon(iconFor(r.type));
     std::vector<QAbstractButton*> buttons;
@@ -350,7 +369,8 @@ INT MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     } else if (!QCoreApplication::instance() || !QCoreApplication::instance()->inherits("QApplication")) {
         // No widgets in this process (a command-line tool): the message goes
         // to stderr and the default button answers.
-        std::fprintf(stderr, "%s: %s\n", r.caption.c_str(), r.text.c_str());
+        std::fprintf(stderr, "%s: %s\n", kivo::trace::escape(r.caption).c_str(),
+                     kivo::trace::escape(r.text).c_str());
         answer = defaultAnswer(type);
     } else {
         answer = showRealBox(r);

@@ -73,26 +73,105 @@ void line(std::string_view text)
     }
 }
 
-std::string quote(std::string_view text)
+namespace
 {
-    std::string out = "\"";
-    for (unsigned char c : text) {
+
+// Length of the well-formed UTF-8 sequence at the start of t, 0 if none.
+std::size_t utf8Length(std::string_view t)
+{
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(t[i]); };
+    const unsigned char c = b(0);
+    std::size_t n = 0;
+    char32_t cp = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (t.size() < n)
+        return 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        if ((b(i) & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (b(i) & 0x3F);
+    }
+    // Overlong forms, surrogates and code points beyond Unicode are no UTF-8.
+    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return n;
+}
+
+void escapeInto(std::string& out, std::string_view text, bool quoted)
+{
+    char buf[8];
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const std::size_t n = utf8Length(text.substr(i));
+            if (n == 0) {
+                std::snprintf(buf, sizeof buf, "\\x%02x", c);
+                out += buf;
+                ++i;
+            } else if (n == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+                // U+0080 to U+009F: the C1 controls (CSI among them).
+                std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned char>(text[i + 1]));
+                out += buf;
+                i += n;
+            } else {
+                out.append(text.substr(i, n));
+                i += n;
+            }
+            continue;
+        }
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += quoted ? "\\\"" : "\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20 || c == 0x7f) {
-                char buf[8];
                 std::snprintf(buf, sizeof buf, "\\x%02x", c);
                 out += buf;
             } else {
                 out.push_back(static_cast<char>(c));
             }
         }
+        ++i;
     }
+}
+
+} // namespace
+
+std::string escape(std::string_view text)
+{
+    std::string out;
+    escapeInto(out, text, false);
+    return out;
+}
+
+std::string quote(std::string_view text)
+{
+    std::string out = "\"";
+    escapeInto(out, text, true);
     out += '"';
     return out;
 }

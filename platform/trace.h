@@ -19,8 +19,14 @@ bool enabled();
 // Writes one line (a newline is appended).
 void line(std::string_view text);
 
-// Quotes a text for a trace line: "...", with \", \\, \n and non-printable
-// bytes escaped, and a null pointer written as NULL.
+// A text made safe for a log line (the trace, standard error): control
+// characters (C0, DEL and the C1 range), which a terminal would act on, are
+// written as \n, \r, \t, \xNN or \u00NN, and so are bytes that are not
+// UTF-8; a backslash is doubled. Other characters stay as they are.
+std::string escape(std::string_view text);
+
+// Quotes a text for a trace line: "..." around the escaped text, with \"
+// for a double quote, and a null pointer written as NULL.
 std::string quote(const char* text);
 std::string quote(std::string_view text);
 

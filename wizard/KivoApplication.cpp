@@ -1,6 +1,7 @@
 #include "wizard/KivoApplication.h"
 
 #include "platform/system.h"
+#include "platform/trace.h"
 
 #include <QLoggingCategory>
 
@@ -70,7 +71,7 @@ void KivoApplication::ShowException(const std::string& message)
         // The box runs its own event loop, where another handler may fail
         // again and again; one box on the screen is enough.
         ++g_dropped;
-        qCWarning(lcWizard, "exception while an error box is open: %s", message.c_str());
+        qCWarning(lcWizard, "exception while an error box is open: %s", kivo::trace::escape(message).c_str());
         return;
     }
     g_boxOpen = true;

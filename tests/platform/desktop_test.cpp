@@ -376,19 +376,10 @@ TEST(DesktopOnXcb, OwnWindowsOfAnXcbProgramAreChangedThroughQt)
 {
     XServer server;
     ASSERT_TRUE(server.ok()) << server.error();
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", QString::fromStdString(server.display()));
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_also_run_disabled_tests",
-                 "--gtest_filter=DesktopXcbChild.DISABLED_OwnWindowsAreClientsOfTheServer"});
-    ASSERT_TRUE(child.waitForFinished(120000));
-    const QByteArray out = child.readAll();
-    EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
-    EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
+    const auto run = kivo::test::runTestOnDisplay(server.display(),
+                                                  "DesktopXcbChild.DISABLED_OwnWindowsAreClientsOfTheServer");
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_TRUE(run.output.contains("[  PASSED  ] 1 test")) << run.output.toStdString();
 }
 
 // ---- no X server: the process's own windows ---------------------------------

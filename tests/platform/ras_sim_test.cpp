@@ -5,8 +5,10 @@
 #include "platform/ras_backend.h"
 #include "platform/ras_pppd.h"
 #include "platform/ras_sim_phonebook.h"
+#include "platform/trace.h"
 #include "tests/support/ras_test_util.h"
 #include "tests/support/testsupport.h"
+#include "tests/support/tracecapture.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -166,6 +168,42 @@ TEST(SimBackend, MalformedLinesAreReportedOnStderrOnceWithFileAndLine)
     testing::internal::CaptureStderr();
     EXPECT_EQ(listEntries(book.pbk()), (std::vector<std::string>{"Office", "Home", "Cottage"}));
     EXPECT_NE(testing::internal::GetCapturedStderr().find(book.path + ":4: "), std::string::npos);
+}
+
+TEST(SimBackend, LogLinesShowControlCharactersInNamesEscaped)
+{
+    // Entry names come from a file anyone may have written: an escape
+    // sequence in one must not reach a terminal through standard error or
+    // the trace as it is.
+    const std::string evil = "Evil\x1b]0;owned\x07\x1b[2J\xc2\x9b"
+                             "31m";
+    const std::string tooLong = "\x1b[31m" + std::string(300, 'x');
+    SimBook book("[" + evil + "]\nStepMs=5\n[" + evil + "]\n[" + tooLong + "]\n");
+    TraceCapture trace;
+    setenv("QT_FORCE_STDERR_LOGGING", "1", 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(listEntries(book.pbk()), std::vector<std::string>{evil});
+    StepRecorder rec;
+    HRASCONN h = nullptr;
+    ASSERT_EQ(dialEntry(book.pbk(), evil, rec.hwnd, h), 0u);
+    RasHangUpA(h);
+    const std::string err = testing::internal::GetCapturedStderr();
+    unsetenv("QT_FORCE_STDERR_LOGGING");
+
+    EXPECT_NE(err.find("entry \"Evil\\x1b]0;owned\\x07\\x1b[2J\\u009b31m\" is already defined"),
+              std::string::npos)
+        << err;
+    std::string all = err;
+    for (const std::string& line : trace.lines())
+        all += line + "\n";
+    EXPECT_TRUE(trace.anyLineHas("RasDialA(", "entry=\"Evil\\x1b]0;owned\\x07\\x1b[2J\\u009b31m\""));
+    for (const unsigned char c : all)
+        EXPECT_TRUE(c == '\n' || (c >= 0x20 && c != 0x7f)) << "a raw control character in:\n" << all;
+    EXPECT_EQ(all.find("\xc2\x9b"), std::string::npos) << "nor a C1 control";
+
+    EXPECT_EQ(kivo::trace::escape("tab\there \\ \"q\" \xff caf\xc3\xa9"),
+              "tab\\there \\\\ \"q\" \\xff caf\xc3\xa9");
+    EXPECT_EQ(kivo::trace::quote("\"q\""), "\"\\\"q\\\"\"");
 }
 
 TEST(SimBackend, ScriptedOutcomesComeInOrderAttemptByAttempt)

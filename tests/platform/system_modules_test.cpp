@@ -134,6 +134,27 @@ TEST_F(WinExecTest, SplitsWordsWithoutAShell)
     EXPECT_FALSE(exists("\"a"));
 }
 
+TEST_F(WinExecTest, AQuotedWordGivesBackAnyText)
+{
+    // As Windows programs read their command line: a backslash escapes a
+    // quote, backslashes elsewhere are plain. QuoteCommandWord makes one
+    // word of any text, which the split gives back byte for byte.
+    const std::vector<std::string> names = {"say \"hi\"", "back\\slash", "end\\",
+                                            "x\\\"y",     "\"",          "two  blanks"};
+    std::string line = "touch";
+    for (const std::string& n : names)
+        line += " " + kivo::sys::QuoteCommandWord(n);
+    line += " plain\\name a\\\"b c\\\\\"d e\"";
+    ASSERT_GT(WinExec(line.c_str(), SW_SHOWNORMAL), 31u) << line;
+    ASSERT_TRUE(kivo::sys::waitForLastWinExec(10000));
+    for (const std::string& n : names)
+        EXPECT_TRUE(exists(n)) << n;
+    EXPECT_TRUE(exists("plain\\name")) << "a backslash before no quote stays";
+    EXPECT_TRUE(exists("a\"b")) << "an odd run escapes the quote";
+    EXPECT_TRUE(exists("c\\d e")) << "an even run halves and the quote groups";
+    EXPECT_EQ(kivo::sys::QuoteCommandWord("a\"b\\"), "\"a\\\"b\\\\\"");
+}
+
 TEST_F(WinExecTest, FailuresGiveWindowsCodes)
 {
     EXPECT_EQ(WinExec((dir.path() + "/missing").c_str(), SW_SHOWNORMAL), 2u);

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -99,6 +100,34 @@ TEST(MessageBox, RealBoxShowsIconButtonsAndDefault)
     EXPECT_EQ(buttons.size(), 2);
     EXPECT_EQ(defaultButton, "Cancel") << "MB_DEFBUTTON2 makes the second button the default";
     EXPECT_TRUE(ownerMatches);
+}
+
+TEST(MessageBox, ALineBreakPairIsOneBreak)
+{
+    // CR LF and LF CR (the order the entry properties' question uses) each
+    // break the line once, as a lone CR or LF does; two pairs make an empty
+    // line. The hook and the trace still see the text as it was given.
+    const std::pair<const char*, QString> cases[] = {
+        {"Do you really want to clear Office's \n\rNumber of Accesses?",
+         "Do you really want to clear Office's \nNumber of Accesses?"},
+        {"a\r\nb", "a\nb"},
+        {"a\rb\nc", "a\nb\nc"},
+        {"a\r\n\r\nb", "a\n\nb"},
+        {"a\n\nb", "a\n\nb"},
+    };
+    for (const auto& [given, shown] : cases) {
+        QString text, label;
+        whenShown<QMessageBox>([&](QMessageBox* box) {
+            text = box->text();
+            if (auto* l = box->findChild<QLabel*>("qt_msgbox_label"))
+                label = l->text();
+            box->button(QMessageBox::Yes)->click();
+        });
+        EXPECT_EQ(MessageBoxA(nullptr, given, "Confirmation", MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2),
+                  IDYES);
+        EXPECT_EQ(text, shown) << given;
+        EXPECT_EQ(label, shown) << "what the box shows";
+    }
 }
 
 TEST(MessageBox, IconsFollowTheTypeBits)

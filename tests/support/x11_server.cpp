@@ -3,6 +3,7 @@
 #include "platform/desktop.h"
 
 #include <QCoreApplication>
+#include <QProcessEnvironment>
 
 #include <xcb/xcb.h>
 
@@ -296,6 +297,28 @@ void XClient::destroy(std::uint32_t window)
 std::string XClient::query(std::uint32_t window)
 {
     return simple("query", window);
+}
+
+ChildRun runTestOnDisplay(const std::string& display, const std::string& testName, int timeoutMs)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromStdString(display));
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_also_run_disabled_tests", QString::fromStdString("--gtest_filter=" + testName)});
+    ChildRun run;
+    if (!child.waitForFinished(timeoutMs)) {
+        child.kill();
+        child.waitForFinished(-1);
+        run.output = child.readAll() + "\n(ended: it did not finish in time)\n";
+        return run;
+    }
+    run.output = child.readAll();
+    run.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+    return run;
 }
 
 } // namespace kivo::test

@@ -71,4 +71,14 @@ class XClient
     QProcess m_process;
 };
 
+// Runs one test of this test program (its gtest name, as a filter; it may
+// be a DISABLED_ one) in a child process on Qt's xcb platform against the
+// given X display, and returns the child's exit code and everything it
+// wrote. The child is ended if it has not finished within timeoutMs.
+struct ChildRun {
+    int exitCode = -1;
+    QByteArray output;
+};
+ChildRun runTestOnDisplay(const std::string& display, const std::string& testName, int timeoutMs = 120000);
+
 } // namespace kivo::test
