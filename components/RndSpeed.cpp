@@ -6,42 +6,39 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include <cmath>
-#include <numbers>
-
 namespace
 {
 
-// Rectangles below are given as the drawing calls of the button's heritage
-// take them: (left, top, right, bottom) with right and bottom outside the
-// shape. Qt's integer QRect for an aliased outline wants the last pixel.
-QRect outlineRect(int left, int top, int right, int bottom)
-{
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-}
-
-// Angle (1/16 degree, counter-clockwise from 3 o'clock) of the ellipse point
-// on the radial from the centre through p. Qt measures arc angles in the
-// ellipse's parameter, so the radial is scaled to the unit circle first.
-int radialAngle(const QRectF& box, QPointF p)
-{
-    const QPointF c = box.center();
-    const double rx = box.width() / 2.0, ry = box.height() / 2.0;
-    const double a = std::atan2((c.y() - p.y()) / ry, (p.x() - c.x()) / rx);
-    return int(std::lround(a * 180.0 / std::numbers::pi * 16.0));
-}
-
-// An arc of the ellipse in (left, top, right, bottom), counter-clockwise
-// from the radial through (x1, y1) to the radial through (x2, y2).
-void Arc(QPainter& canvas, int left, int top, int right, int bottom, int x1, int y1, int x2, int y2)
-{
-    const QRectF box(left, top, right - left, bottom - top);
-    const int start = radialAngle(box, QPointF(x1, y1));
-    int span = radialAngle(box, QPointF(x2, y2)) - start;
-    if (span <= 0)
-        span += 360 * 16;
-    canvas.drawArc(outlineRect(left, top, right, bottom), start, span);
-}
+// The ellipse inscribed in a rectangle, pixel by pixel: a pixel belongs to
+// it when its centre lies strictly inside. Painting and the hit test use this
+// one shape, so the rims are exactly its edge and nothing of the face lies
+// beyond them.
+struct Ellipse {
+    double cx, cy, rx, ry;
+    Ellipse(int left, int top, int right, int bottom)
+        : cx((left + right) / 2.0), cy((top + bottom) / 2.0), rx((right - left) / 2.0),
+          ry((bottom - top) / 2.0)
+    {
+    }
+    bool contains(int x, int y) const
+    {
+        if (rx <= 0 || ry <= 0)
+            return false;
+        const double dx = (x + 0.5 - cx) / rx, dy = (y + 0.5 - cy) / ry;
+        return dx * dx + dy * dy < 1.0;
+    }
+    // An inside pixel with a neighbour outside (left, right, above, below):
+    // together these make a closed line one pixel wide.
+    bool onEdge(int x, int y) const
+    {
+        return contains(x, y) &&
+               (!contains(x - 1, y) || !contains(x + 1, y) || !contains(x, y - 1) || !contains(x, y + 1));
+    }
+    // Which side of the line from the lower-left to the upper-right of the
+    // rectangle a pixel lies on: below 0 the upper-left half, above 0 the
+    // lower-right half. The rims' arcs end on that line.
+    double side(int x, int y) const { return (x + 0.5 - cx) / rx + (y + 0.5 - cy) / ry; }
+};
 
 TMouseButton buttonOf(Qt::MouseButton b)
 {
@@ -72,15 +69,20 @@ TShiftState shiftOf(const QMouseEvent* e)
 
 TRndSpeedButton::TRndSpeedButton(QWidget* AOwner) : QWidget(AOwner)
 {
-    m_color = palette().color(QPalette::Button);
     resize(25, 25);
+}
+
+QColor TRndSpeedButton::Color() const
+{
+    return m_colorSet ? m_color : palette().color(QPalette::Button);
 }
 
 void TRndSpeedButton::setColor(const QColor& value)
 {
-    if (value == m_color)
+    if (value == Color())
         return;
     m_color = value;
+    m_colorSet = true;
     update();
 }
 
@@ -109,11 +111,7 @@ void TRndSpeedButton::setGlyph(const QPixmap& picture)
 
 bool TRndSpeedButton::InEllipse(int X, int Y) const
 {
-    const double rx = width() / 2.0, ry = height() / 2.0;
-    if (rx <= 0 || ry <= 0)
-        return false;
-    const double dx = (X + 0.5 - rx) / rx, dy = (Y + 0.5 - ry) / ry;
-    return dx * dx + dy * dy < 1.0;
+    return Ellipse(0, 0, width(), height()).contains(X, Y);
 }
 
 void TRndSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
@@ -155,37 +153,44 @@ void TRndSpeedButton::DblClick()
 void TRndSpeedButton::Paint(QPainter& canvas)
 {
     const int W = width(), H = height();
+    if (W <= 0 || H <= 0)
+        return;
     const int gw = m_glyph.width(), gh = m_glyph.height();
+    const QColor face = Color();
+    const Ellipse outer(0, 0, W, H), inner(1, 1, W - 1, H - 1);
 
-    // Aliased on purpose: the rims are one-pixel lines of pure white, black
-    // and shadow, as on the rest of the window's bevels.
-    canvas.setRenderHint(QPainter::Antialiasing, false);
-    canvas.setBrush(m_color);
-    // The outline is drawn in the face colour: Qt rasterises a full ellipse
-    // and its arcs along slightly different pixels, and the rim arcs below
-    // are the outline that shows.
-    canvas.setPen(m_color);
-    canvas.drawEllipse(outlineRect(0, 0, W, H));
+    // The face is drawn into a picture of its own that is transparent outside
+    // the ellipse, then laid over the parent's background in one go.
+    QImage img(W, H, QImage::Format_ARGB32_Premultiplied);
+    img.fill(face);
+    {
+        QRect g(W / 2 - gw / 2 + 2, H / 2 - gh / 2 + 2, gw, gh);
+        if (!m_isUp)
+            g.translate(1, 1);
+        QPainter p(&img);
+        p.setBrush(face);
+        if (!m_glyph.isNull())
+            DrawTransparentGlyph(p, g, m_glyph, QRect(0, 0, gw, gh), m_glyph.pixelColor(0, 0));
+    }
 
-    QRect g(W / 2 - gw / 2 + 2, H / 2 - gh / 2 + 2, gw, gh);
-    const QColor shadow = palette().color(QPalette::Dark);
-    if (!m_isUp)
-        g.translate(1, 1);
-    if (!m_glyph.isNull())
-        DrawTransparentGlyph(canvas, g, m_glyph, QRect(0, 0, gw, gh), m_glyph.pixelColor(0, 0));
-
-    const QColor upperLeft = m_isUp ? QColor(Qt::white) : QColor(Qt::black);
-    const QColor lowerRight = m_isUp ? QColor(Qt::black) : QColor(Qt::white);
-    canvas.setBrush(Qt::NoBrush);
-    canvas.setPen(upperLeft);
-    Arc(canvas, 0, 0, W, H, W, 0, 0, H);
-    canvas.setPen(lowerRight);
-    Arc(canvas, 0, 0, W, H, 0, H, W, 0);
-    canvas.setPen(shadow);
-    if (m_isUp)
-        Arc(canvas, 1, 1, W - 1, H - 1, 1, H - 1, W - 1, 1);
-    else
-        Arc(canvas, 1, 1, W - 1, H - 1, W - 1, 1, 1, H - 1);
+    // The rims, one-pixel lines of pure white, black and shadow as on the
+    // window's bevels: the outer edge split between its two halves, and half
+    // of the edge one pixel further in.
+    const QRgb upperLeft = m_isUp ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+    const QRgb lowerRight = m_isUp ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
+    const QRgb shadow = palette().color(QPalette::Dark).rgb();
+    for (int y = 0; y < H; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < W; ++x) {
+            if (!outer.contains(x, y))
+                line[x] = 0; // the parent's
+            else if (inner.onEdge(x, y) && (m_isUp ? inner.side(x, y) >= 0 : inner.side(x, y) <= 0))
+                line[x] = shadow;
+            else if (outer.onEdge(x, y))
+                line[x] = outer.side(x, y) < 0 ? upperLeft : lowerRight;
+        }
+    }
+    canvas.drawImage(QPoint(0, 0), img);
 }
 
 void TRndSpeedButton::paintEvent(QPaintEvent*)

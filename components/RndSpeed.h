@@ -24,9 +24,11 @@ class TRndSpeedButton : public QWidget
     // True while the face is drawn raised, false while it is drawn pressed.
     bool IsUp() const { return m_isUp; }
 
-    // The face colour; the palette's button face until set. Setting the
-    // colour it already has does not repaint.
-    QColor Color() const { return m_color; }
+    // The face colour. Until it is set it is the palette's button face,
+    // whatever that is at the time (it follows palette changes of the
+    // application or the parent). Setting the colour it already has does
+    // nothing.
+    QColor Color() const;
     void setColor(const QColor& value);
 
     // Assignment copies the top-left width x height pixels of the picture
@@ -63,6 +65,7 @@ class TRndSpeedButton : public QWidget
 
   private:
     bool m_isUp = true;
+    bool m_colorSet = false;
     QColor m_color;
     QImage m_glyph;
 };

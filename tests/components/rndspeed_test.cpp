@@ -119,8 +119,9 @@ TEST(RndSpeedButton, RimsSwapBetweenRaisedAndPressed)
     EXPECT_EQ(at(up, 4, 3), rgb(Qt::white));   // upper-left diagonal
     EXPECT_EQ(at(up, 24, 12), rgb(Qt::black)); // right
     EXPECT_EQ(at(up, 12, 24), rgb(Qt::black)); // bottom
-    EXPECT_EQ(at(up, 21, 21), rgb(Qt::black)); // lower-right diagonal
-    EXPECT_EQ(at(up, 23, 12), shadow);         // inner ring, lower-right only
+    EXPECT_EQ(at(up, 21, 20), rgb(Qt::black)); // lower-right diagonal
+    EXPECT_EQ(at(up, 20, 21), rgb(Qt::black));
+    EXPECT_EQ(at(up, 23, 12), shadow); // inner ring, lower-right only
     EXPECT_EQ(at(up, 12, 23), shadow);
     EXPECT_NE(at(up, 1, 12), shadow);
     EXPECT_NE(at(up, 12, 1), shadow);
@@ -133,7 +134,7 @@ TEST(RndSpeedButton, RimsSwapBetweenRaisedAndPressed)
     EXPECT_EQ(at(down, 4, 3), rgb(Qt::black));
     EXPECT_EQ(at(down, 24, 12), rgb(Qt::white));
     EXPECT_EQ(at(down, 12, 24), rgb(Qt::white));
-    EXPECT_EQ(at(down, 21, 21), rgb(Qt::white));
+    EXPECT_EQ(at(down, 21, 20), rgb(Qt::white));
     EXPECT_EQ(at(down, 1, 12), shadow); // inner ring, upper-left only
     EXPECT_EQ(at(down, 12, 1), shadow);
     EXPECT_NE(at(down, 23, 12), shadow);
@@ -220,6 +221,140 @@ TEST(RndSpeedButton, DrawTransparentGlyphReplacesExactlyTheKeyColour)
     EXPECT_EQ(at(dest, 2, 0), qRgb(255, 0, 254));
     EXPECT_EQ(at(dest, 3, 0), qRgb(9, 9, 9));
     EXPECT_EQ(at(dest, 4, 0), kBackground); // no bitmap, nothing drawn
+}
+
+namespace
+{
+
+// Pixels of the face colour that can be reached from the image's border
+// without crossing a rim pixel (white, black or shadow): face showing
+// beyond the rims. A rim with a gap lets the search into the face, so a
+// broken outline is caught too.
+std::vector<QPoint> faceOutsideTheRims(const QImage& img, QRgb face, QRgb shadow)
+{
+    const auto isRim = [&](QRgb c) { return c == rgb(Qt::white) || c == rgb(Qt::black) || c == shadow; };
+    std::vector<QPoint> found, todo;
+    std::vector<bool> seen(std::size_t(img.width() * img.height()), false);
+    const auto visit = [&](int x, int y) {
+        if (x < 0 || y < 0 || x >= img.width() || y >= img.height())
+            return;
+        const auto i = std::size_t(y * img.width() + x);
+        if (seen[i] || isRim(img.pixel(x, y)))
+            return;
+        seen[i] = true;
+        todo.push_back(QPoint(x, y));
+    };
+    for (int i = 0; i < img.width(); ++i) {
+        visit(i, 0);
+        visit(i, img.height() - 1);
+    }
+    for (int i = 0; i < img.height(); ++i) {
+        visit(0, i);
+        visit(img.width() - 1, i);
+    }
+    while (!todo.empty()) {
+        const QPoint p = todo.back();
+        todo.pop_back();
+        if (img.pixel(p) == face)
+            found.push_back(p);
+        visit(p.x() - 1, p.y());
+        visit(p.x() + 1, p.y());
+        visit(p.x(), p.y() - 1);
+        visit(p.x(), p.y() + 1);
+    }
+    return found;
+}
+
+std::string listed(const std::vector<QPoint>& points)
+{
+    std::string s;
+    for (QPoint p : points)
+        s += "(" + std::to_string(p.x()) + "," + std::to_string(p.y()) + ") ";
+    return s;
+}
+
+} // namespace
+
+TEST(RndSpeedButton, NoFaceShowsOutsideTheRims)
+{
+    // A face colour other than the parent's, raised and pressed, without a
+    // glyph and with the wizard's kind of glyph (a key colour filling most
+    // of it, so its transparent pixels reach the corners of the button).
+    const QRgb face = qRgb(0, 128, 128);
+    for (const QSize size : {QSize(25, 25), QSize(24, 24), QSize(41, 31), QSize(16, 30)}) {
+        for (const bool withGlyph : {false, true}) {
+            TRndSpeedButton b;
+            b.resize(size);
+            b.setColor(QColor(face));
+            if (withGlyph)
+                b.setGlyph(
+                    markedGlyph(size.width(), size.height(), QPoint(size.width() / 2, size.height() / 2)));
+            const QRgb shadow = b.palette().color(QPalette::Dark).rgb();
+            const std::string what = std::to_string(size.width()) + "x" + std::to_string(size.height()) +
+                                     (withGlyph ? " with glyph" : "");
+            const QImage up = rendered(b);
+            EXPECT_EQ(listed(faceOutsideTheRims(up, face, shadow)), "") << what << ", raised";
+            EXPECT_EQ(at(up, size.width() / 2, size.height() / 2 - 3), face) << what << ": the face is there";
+            press(b, kInside);
+            const QImage down = rendered(b);
+            EXPECT_EQ(listed(faceOutsideTheRims(down, face, shadow)), "") << what << ", pressed";
+            release(b, kInside);
+
+            // Outside the ellipse only the parent shows.
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    if (!b.InEllipse(x, y)) {
+                        ASSERT_EQ(at(up, x, y), kBackground) << what << " at " << x << "," << y;
+                    }
+        }
+    }
+}
+
+TEST(RndSpeedButton, AColourNeverSetFollowsThePalette)
+{
+    QWidget parent;
+    parent.resize(60, 40);
+    auto* plain = new TRndSpeedButton(&parent);
+    auto* coloured = new TRndSpeedButton(&parent);
+    coloured->move(30, 0);
+    coloured->setColor(QColor(qRgb(200, 0, 0)));
+
+    // The parent's palette changes: the button that was never given a colour
+    // paints the new button face, the other keeps its own.
+    QPalette p = parent.palette();
+    p.setColor(QPalette::Button, QColor(qRgb(10, 150, 20)));
+    parent.setPalette(p);
+    EXPECT_EQ(plain->Color().rgb(), qRgb(10, 150, 20));
+    EXPECT_EQ(at(rendered(*plain), 12, 8), qRgb(10, 150, 20));
+    EXPECT_EQ(at(rendered(*coloured), 12, 8), qRgb(200, 0, 0));
+
+    // The application's palette changes (a desktop theme change).
+    const QPalette before = QApplication::palette();
+    QPalette app = before;
+    app.setColor(QPalette::Button, QColor(qRgb(90, 60, 140)));
+    QApplication::setPalette(app);
+    TRndSpeedButton alone;
+    EXPECT_EQ(at(rendered(alone), 12, 8), qRgb(90, 60, 140));
+    QApplication::setPalette(before);
+
+    // A change of palette repaints the button on the screen as well.
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    int paints = 0;
+    struct Counter : QObject {
+        int& n;
+        explicit Counter(int& c) : n(c) {}
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            n += e->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter(paints);
+    plain->installEventFilter(&counter);
+    p.setColor(QPalette::Button, QColor(qRgb(250, 250, 0)));
+    parent.setPalette(p);
+    EXPECT_TRUE(kivo::test::waitUntil([&] { return paints > 0; }));
+    EXPECT_EQ(at(plain->grab().toImage(), 12, 8), qRgb(250, 250, 0));
 }
 
 TEST(RndSpeedButton, NewColourRepaintsAndTheSameColourDoesNot)
