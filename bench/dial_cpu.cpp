@@ -12,6 +12,7 @@
 //    painted with the new text;
 //  - from a click on Skip or Abort arriving (posted from another thread, as
 //    input from the display would be) to the hang-up it causes.
+#include "bench/bench_home.h"
 #include "components/Rascomp32.h"
 #include "components/RegFiles.h"
 #include "platform/ras_backend.h"
@@ -36,7 +37,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -255,49 +255,24 @@ double maximum(const std::vector<double>& v)
     return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
 }
 
-void writeText(const QString& path, const char* text)
-{
-    std::ofstream(path.toStdString()) << text;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QTemporaryDir home;
-    setenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit().constData(), 1);
-    setenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit().constData(), 1);
-    setenv("KIVO95_REGISTRY", (home.path() + "/registry.db").toLocal8Bit().constData(), 1);
-    setenv("KIVO95_SOUND", "null", 1);
-    setenv("KIVO95_DIALUP_WINDOWS", "0", 1);
-    QDir().mkpath(home.path() + "/config/kivo95");
-    writeText(home.path() + "/config/kivo95/phonebook.pbk", "[A Busy Line]\nOutcome=busy\nStepMs=700\n"
-                                                            "[B No Answer]\nOutcome=noanswer\nStepMs=700\n"
-                                                            "[C Connects]\nStepMs=400\n"
-                                                            "[Slow Line]\nOutcome=noanswer\nStepMs=5000\n");
-    writeText(home.path() + "/tune.wav", "");
+    kivo::bench::useHome(home.path(), "[A Busy Line]\nOutcome=busy\nStepMs=700\n"
+                                      "[B No Answer]\nOutcome=noanswer\nStepMs=700\n"
+                                      "[C Connects]\nStepMs=400\n"
+                                      "[Slow Line]\nOutcome=noanswer\nStepMs=5000\n");
+    kivo::bench::writeText(home.path() + "/tune.wav", "");
 
     KivoApplication app(argc, argv);
     KivoApplication::setTitle("KIVO95 Wizard");
-    kivo::sys::setMessageBoxHook([](const kivo::sys::MessageBoxRequest& r) {
-        std::fprintf(stderr, "message box: %s\n", r.text.c_str());
-        return IDOK;
-    });
     auto owned = std::make_unique<TimedSim>();
     TimedSim* sim = owned.get();
     kivo::ras::installBackend(std::move(owned), "benchmark");
-
-    {
-        TRegFile reg;
-        reg.setRootKey(hkLocalMachine);
-        reg.setKey(kivo::reg::AppKey);
-        reg.WriteValue(kivo::reg::PDTCaption, Variant("Post-Dial Terminal Screen"));
-        // A tune thread watches all along, as it does when a tune is chosen.
-        reg.WriteValue(kivo::reg::Tune, Variant((home.path() + "/tune.wav").toStdString()));
-        reg.WriteValue(kivo::reg::ShowWelcome, Variant(std::int32_t(1)));
-    }
+    // A tune thread watches all along, as it does when a tune is chosen.
+    kivo::bench::installed((home.path() + "/tune.wav").toStdString());
     TfrmSelect form;
     frmSelect = &form;
     form.FormCreate(&form);

@@ -304,12 +304,12 @@ Es gibt KEINE GARANTIE, soweit gesetzlich zulässig.</translation>
         <translation>Anregungen, Fragen und Fehlerberichte bitte an</translation>
     </message>
     <message>
-        <source>Pictures drawn for KIVO95 Wizard by the Morvel team, after the dial-up days of Windows 95.</source>
-        <translation>Bilder vom Morvel-Team für KIVO95 Wizard, nach der DFÜ-Zeit von Windows 95.</translation>
-    </message>
-    <message>
         <source>OK</source>
         <translation>OK</translation>
+    </message>
+    <message>
+        <source>Pictures drawn for KIVO95 Wizard by the Morvel team.</source>
+        <translation>Bilder vom Morvel-Team für KIVO95 Wizard.</translation>
     </message>
 </context>
 <context>
@@ -738,8 +738,16 @@ Software, P.O. Box 95, Kivo, Finnland.</translation>
         <translation>Wave-Dateien (*.wav)|*.wav</translation>
     </message>
     <message>
-        <source>Dialing through %1: %2</source>
-        <translation>Gewählt wird über %1: %2</translation>
+        <source>Dial service: NetworkManager, dialing the network connections set up on this computer.</source>
+        <translation>Wähldienst: NetworkManager, gewählt werden die auf diesem Rechner eingerichteten Netzverbindungen.</translation>
+    </message>
+    <message>
+        <source>Dial service: pppd, dialing the modem connections set up on this computer.</source>
+        <translation>Wähldienst: pppd, gewählt werden die auf diesem Rechner eingerichteten Modemverbindungen.</translation>
+    </message>
+    <message>
+        <source>Dial service: a simulation with practice entries; no modem or network is used.</source>
+        <translation>Wähldienst: eine Simulation mit Übungseinträgen; weder Modem noch Netz werden benutzt.</translation>
     </message>
     <message>
         <source>Status Unknown</source>

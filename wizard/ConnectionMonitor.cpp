@@ -6,16 +6,19 @@
 #include "platform/notify.h"
 #include "platform/safeformat.h"
 #include "platform/system.h"
+#include "platform/trace.h"
 #include "ui_Select.h"
 #include "wizard/Pictures.h"
 #include "wizard/Select.h"
 #include "wizard/Stats.h"
 #include "wizard/WatchThreads.h"
 
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 
 Q_LOGGING_CATEGORY(lcMonitor, "kivo.wizard.monitor")
@@ -26,10 +29,16 @@ int ConnectSeconds = 0;
 namespace
 {
 
-// The time since the connection was reported, as a time of day.
+// The one clock of a connection: the Info page, the tray tip and LastTime
+// all show ConnectSeconds, the ticks since the connection was reported.
+// Each tick is due at the next whole second of a monotonic clock started
+// with the connection, so the ticks neither drift from it nor come twice in
+// one second, and a text never repeats or skips a second.
+QElapsedTimer g_connectClock;
+
 std::string elapsedText()
 {
-    return ElapsedText(ConnectStart.msecsTo(QDateTime::currentDateTime()) / 1000);
+    return ElapsedText(ConnectSeconds);
 }
 
 std::string toolTipText(const std::string& entry)
@@ -38,6 +47,14 @@ std::string toolTipText(const std::string& entry)
         .arg(QString::fromLocal8Bit(entry.c_str()), QString::fromStdString(elapsedText()))
         .toLocal8Bit()
         .toStdString();
+}
+
+// Milliseconds until the tick after ConnectSeconds is due; 0 when it is due
+// already (the event loop was held up), so the count catches up tick by tick.
+int msUntilNextTick()
+{
+    const qint64 due = qint64(ConnectSeconds + 1) * 1000 - g_connectClock.elapsed();
+    return static_cast<int>(std::clamp<qint64>(due, 0, 1000));
 }
 
 // Shows the report once the handler that made it has finished, so that a
@@ -51,6 +68,8 @@ void reportLater(QObject* context, const std::string& message)
 
 void TfrmSelect::SetUpConnectionMonitor()
 {
+    // Re-armed by every tick for the next whole second of the connection.
+    Timer1->setTimerType(Qt::PreciseTimer);
     wire(Timer1, &QTimer::timeout, &TfrmSelect::Timer1Timer);
     wire(ui->Button1, &QPushButton::clicked, &TfrmSelect::Button1Click);
 
@@ -64,6 +83,7 @@ void TfrmSelect::SetUpConnectionMonitor()
 
     Ipm = new QMenu(this);
     Ipm->setObjectName("Ipm");
+    Ipm->setFont(font()); // a window of its own: it would take the desktop's font
     Info1 = Ipm->addAction(tr("Info"));
     Info1->setObjectName("Info1");
     Ipm->addSeparator();
@@ -102,9 +122,10 @@ void TfrmSelect::RASConnect(QObject*)
 
     ConnectStart = QDateTime::currentDateTime();
     ConnectSeconds = 0;
+    g_connectClock.start();
     ui->lblTime->setText(QString::fromStdString(elapsedText()));
     TI->setToolTip(toolTipText(m_connectedEntry));
-    Timer1->start();
+    Timer1->start(msUntilNextTick());
     HideToTray();
 
     // Without the dial-up program's caption format there is no "connected"
@@ -118,8 +139,11 @@ void TfrmSelect::RASConnect(QObject*)
 
 void TfrmSelect::Timer1Timer(QObject*)
 {
-    ui->lblTime->setText(QString::fromStdString(elapsedText()));
+    // The elapsed text, LastTime and the tip all show this tick's count.
     ++ConnectSeconds;
+    if (Timer1->isActive())
+        Timer1->start(msUntilNextTick());
+    ui->lblTime->setText(QString::fromStdString(elapsedText()));
     CountTick();
     TI->setToolTip(toolTipText(m_connectedEntry));
 
@@ -184,7 +208,8 @@ void TfrmSelect::CountTick()
         tx.Commit();
     } catch (const ERegFileError& e) {
         if (m_statsFailureReported) {
-            qCWarning(lcMonitor, "statistics of %s not written: %s", m_connectedEntry.c_str(), e.what());
+            qCWarning(lcMonitor, "statistics of %s not written: %s",
+                      kivo::trace::quote(m_connectedEntry).c_str(), kivo::trace::escape(e.what()).c_str());
             return;
         }
         m_statsFailureReported = true;

@@ -13,6 +13,7 @@
 // nothing arrives. A wizard that dials for an hour then costs next to no CPU.
 #include "components/Rascomp32.h"
 #include "components/TrayIcon.h"
+#include "platform/ras.h"
 #include "platform/system.h"
 #include "ui_Select.h"
 #include "wizard/DialPump.h"
@@ -61,6 +62,21 @@ void pauseBetweenAttempts()
         wake.start(static_cast<int>(kPauseMs - passed));
         handleEvents();
     }
+}
+
+// Why an attempt failed, in the RAS error's own words. Taken while the dialer
+// still holds the line: once it is hung up the dialer's GetErrorString is
+// empty. A dial that never started holds no line; its code is the dialer's
+// last result.
+QString failureText(TRAS& ras, std::int32_t code)
+{
+    if (ras.ConnHandle())
+        return ras.GetErrorString(code);
+    if (code < 600)
+        return {};
+    char text[257] = {};
+    RasGetErrorStringA(static_cast<UINT>(code), text, sizeof text - 1);
+    return QString::fromUtf8(text);
 }
 
 } // namespace
@@ -129,6 +145,9 @@ void TfrmSelect::DialQueue()
 
         bool skipped = false;
         std::int32_t c = 0;
+        // What the page shows during the pause: why the attempt failed, or
+        // nothing after Skip, Abort, Close and a connection.
+        QString failure;
         {
             QTimer bound;
             bound.start(kPollBoundMs);
@@ -144,20 +163,25 @@ void TfrmSelect::DialQueue()
                 // 0, PENDING and ERROR_INVALID_PORT_HANDLE keep the dial
                 // going; a connection ends the poll through StopDialing,
                 // which RASConnect sets.
-                if (c > static_cast<std::int32_t>(ERROR_INVALID_PORT_HANDLE) || !RAS->ConnHandle() ||
-                    StopDialing)
+                if (StopDialing)
                     break;
+                if (c > static_cast<std::int32_t>(ERROR_INVALID_PORT_HANDLE) || !RAS->ConnHandle()) {
+                    failure = failureText(*RAS, c);
+                    break;
+                }
             }
         }
 
         // A connection, Abort and Close have dealt with the line already.
         if (!StopDialing) {
             if (!skipped)
-                emit dialAttemptFailed(RAS->EntryName(), c, RAS->GetErrorString(c));
+                emit dialAttemptFailed(RAS->EntryName(), c, failure);
             RAS->Disconnect();
         }
-        // Empty once the line is released: the label is blank during the pause.
-        ui->lblStatus->setText(RAS->GetErrorString(RAS->LastError()));
+        // The error text was taken before the hang-up, which empties the
+        // dialer's own; shown for the whole pause, so the user can tell a
+        // busy line from a refused password.
+        ui->lblStatus->setText(failure);
         pauseBetweenAttempts();
         ClearTunePlayed();
     } while (!StopDialing);

@@ -1,5 +1,7 @@
 #include "wizard/ListView.h"
 
+#include "wizard/SortedNames.h"
+
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListView>
@@ -166,7 +168,9 @@ QVariant TListItem::data(int role) const
 
 bool TListItem::operator<(const QStandardItem& other) const
 {
-    return QString::localeAwareCompare(text(), other.text()) < 0;
+    // The order of SelectedEntries, so that the list, the confirmation page
+    // and the dial order agree.
+    return SortedNames::Compare(text(), other.text()) < 0;
 }
 
 // ---- TListView -----------------------------------------------------------------------

@@ -6,14 +6,13 @@
 #include "ui_Select.h"
 #include "wizard/FormFont.h"
 #include "wizard/Pictures.h"
+#include "wizard/Placement.h"
 #include "wizard/Stats.h"
 #include "wizard/WatchThreads.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -202,10 +201,7 @@ void TfrmSelect::showEvent(QShowEvent* event)
     // Centred on the screen when first shown.
     if (!m_centred) {
         m_centred = true;
-        if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-            const QRect area = s->availableGeometry();
-            move(area.x() + (area.width() - Width()) / 2, area.y() + (area.height() - Height()) / 2);
-        }
+        kivo::CentreOnScreen(this);
     }
     QWidget::showEvent(event);
 }
@@ -278,7 +274,8 @@ void TfrmSelect::ObtainPDTCaption()
 {
     if (ReadInstallationFile())
         return;
-    const std::string command = "\"" + InstallerPath + "\"";
+    // One word, whatever the folder's name holds (blanks, quotes).
+    const std::string command = kivo::sys::QuoteCommandWord(InstallerPath);
     if (WinExec(command.c_str(), SW_SHOWNORMAL) < 32) {
         InstallationError();
         return;

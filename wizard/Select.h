@@ -15,6 +15,7 @@
 #include "platform/system.h"
 #include "wizard/KivoApplication.h"
 #include "wizard/ListView.h"
+#include "wizard/Placement.h"
 #include "wizard/SortedNames.h"
 
 #include <QDateTime>
@@ -71,8 +72,8 @@ class TfrmSelect : public QWidget
     // Sizes are those of the window including a Windows 95 dialog frame
     // (4-pixel borders and a 19-pixel caption): the client area is the outer
     // size less FrameWidth x FrameHeight, whatever the desktop draws around it.
-    static constexpr int FrameWidth = 8;
-    static constexpr int FrameHeight = 27;
+    static constexpr int FrameWidth = kivo::kNominalFrameWidth;
+    static constexpr int FrameHeight = kivo::kNominalFrameHeight;
     int Width() const;
     int Height() const;
     void setWidth(int outer);
@@ -186,6 +187,9 @@ class TfrmSelect : public QWidget
     void edTuneExit(QObject* Sender);
     void btnBrowseClick(QObject* Sender);
     void rdbAboutClick(QObject* Sender);
+    // The about box's line naming a dial service ("sim", "pppd", "nm") in
+    // plain words.
+    static QString DialServiceText(const std::string& service);
 
     // The file-open dialog of the Browse button; FileName (initialFile) is
     // the name it returned last.

@@ -110,6 +110,9 @@ void TfrmSelect::SetUpSelectionPage()
     EntryProperties1 = pmEntry->addAction(tr("Entry Properties"));
     EntryProperties1->setObjectName("EntryProperties1");
     wire(EntryProperties1, &QAction::triggered, &TfrmSelect::EntryProperties1Click);
+    // Menus are windows of their own and take the desktop's font unless told.
+    for (QMenu* menu : {pm, view, pmEntry})
+        menu->setFont(font());
 }
 
 // ---- filling and refreshing ------------------------------------------------------

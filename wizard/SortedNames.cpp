@@ -2,21 +2,38 @@
 
 #include <QCollator>
 #include <QCoreApplication>
+#include <QLocale>
 #include <QString>
 
 #include <stdexcept>
 
-int SortedNames::Compare(const std::string& a, const std::string& b)
+int SortedNames::Compare(const QString& a, const QString& b)
 {
     // One collator per thread: QCollator is not thread-safe, and building one
-    // per comparison is costly.
-    thread_local QCollator collator = [] {
-        QCollator c;
+    // per comparison is costly. It is made again when the locale changes.
+    // Letter case never decides, in any locale: the C locale's collation
+    // would otherwise put every capital before every small letter.
+    const auto collatorFor = [](const QLocale& locale) {
+        QCollator c(locale);
         c.setCaseSensitivity(Qt::CaseInsensitive);
         return c;
-    }();
-    return collator.compare(QString::fromLocal8Bit(a.data(), static_cast<qsizetype>(a.size())),
-                            QString::fromLocal8Bit(b.data(), static_cast<qsizetype>(b.size())));
+    };
+    // The user's collation (LC_COLLATE, which may differ from the locale of
+    // messages and numbers), unless the program chose a locale of its own.
+    const QLocale wanted = QLocale() == QLocale::system() ? QLocale::system().collation() : QLocale();
+    thread_local QLocale locale = wanted;
+    thread_local QCollator collator = collatorFor(locale);
+    if (locale != wanted) {
+        locale = wanted;
+        collator = collatorFor(locale);
+    }
+    return collator.compare(a, b);
+}
+
+int SortedNames::Compare(const std::string& a, const std::string& b)
+{
+    return Compare(QString::fromLocal8Bit(a.data(), static_cast<qsizetype>(a.size())),
+                   QString::fromLocal8Bit(b.data(), static_cast<qsizetype>(b.size())));
 }
 
 std::size_t SortedNames::Find(const std::string& name, bool& found) const

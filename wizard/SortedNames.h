@@ -3,6 +3,8 @@
 // (in any case) is kept once, as first added.
 #pragma once
 
+#include <QString>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -27,8 +29,10 @@ class SortedNames
     auto begin() const { return m_names.begin(); }
     auto end() const { return m_names.end(); }
 
-    // <0, 0, >0: the order the list keeps.
+    // <0, 0, >0: the order the list keeps, ignoring letter case in every
+    // locale (also C/POSIX). The entry list sorts its captions the same way.
     static int Compare(const std::string& a, const std::string& b);
+    static int Compare(const QString& a, const QString& b);
 
   private:
     // Position of the first name not less than `name`, and whether it is equal.

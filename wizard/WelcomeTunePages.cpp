@@ -108,10 +108,18 @@ void TfrmSelect::rdbAboutClick(QObject*)
     // Freed when it closes, also when an error interrupts the showing.
     auto box = std::make_unique<TAboutBox>(this);
     AboutBox = box.get();
-    // Which dial service this run uses, and why: the first thing to know
-    // when a dial does not do what the user expects.
-    box->setBackendInfo(tr("Dialing through %1: %2")
-                            .arg(QString::fromStdString(kivo::ras::backendName()),
-                                 QString::fromStdString(kivo::ras::backendReason())));
+    // Which dial service this run uses: the first thing to know when a dial
+    // does not do what the user expects. How it is chosen is told in the
+    // manual page; the trace gives the reason in full.
+    box->setBackendInfo(DialServiceText(kivo::ras::backendName()));
     box->exec();
+}
+
+QString TfrmSelect::DialServiceText(const std::string& service)
+{
+    if (service == "nm")
+        return tr("Dial service: NetworkManager, dialing the network connections set up on this computer.");
+    if (service == "pppd")
+        return tr("Dial service: pppd, dialing the modem connections set up on this computer.");
+    return tr("Dial service: a simulation with practice entries; no modem or network is used.");
 }

@@ -4,6 +4,7 @@
 #include "wizard/FormFont.h"
 #include "wizard/Licence.h"
 #include "wizard/Pictures.h"
+#include "wizard/Placement.h"
 
 TAboutBox* AboutBox = nullptr;
 
@@ -31,4 +32,13 @@ void TAboutBox::setBackendInfo(const QString& text)
 {
     ui->lblBackend->setText(text);
     ui->lblBackend->setVisible(!text.isEmpty());
+}
+
+void TAboutBox::showEvent(QShowEvent* event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        kivo::CentreOnScreen(this);
+    }
+    QDialog::showEvent(event);
 }

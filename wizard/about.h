@@ -22,6 +22,13 @@ class TAboutBox : public QDialog
     void setBackendInfo(const QString& text);
 
     std::unique_ptr<Ui::TAboutBox> ui;
+
+  protected:
+    // Opens centred on the screen rather than over its owner.
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    bool m_placed = false;
 };
 
 // The box while it is shown (set by whoever opens it), else null.

@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace Ui
 {
@@ -36,7 +38,24 @@ class TfrmProps : public QDialog
 
     std::unique_ptr<Ui::TfrmProps> ui;
 
+    // Makes room for the values as they are: a value wider than its column
+    // (a long regional date, a hand-edited text) wraps onto more lines, and
+    // the rows below it, the notes and if need be the dialog move down, so
+    // that no value is cut off. Runs when the dialog is shown and after a
+    // Clear (nothing happens while it is hidden); the dialog keeps its
+    // designed size whenever the values fit.
+    void LayOutValues();
+
+  protected:
+    // Lays the values out and opens centred on the screen.
+    void showEvent(QShowEvent* event) override;
+
   private:
     TRegFile& m_reg;
     std::function<void()> m_refresh;
+    // The designed places of the sheet's controls and the designed sizes.
+    std::vector<std::pair<QWidget*, QRect>> m_designed;
+    QSize m_designedDialog, m_designedPages;
+    QPoint m_designedOk;
+    bool m_placed = false;
 };

@@ -1,6 +1,12 @@
 #include "wizard/about.h"
 
+#include "platform/i18n.h"
+#include "tests/wizard/layout_support.h"
 #include "ui_about.h"
+#include "wizard/Select.h"
+
+#include <QGuiApplication>
+#include <QScreen>
 
 #include <QTest>
 #include <QTimer>
@@ -48,4 +54,48 @@ TEST(AboutBox, GlobalReferenceIsClearedWhenTheBoxGoes)
         AboutBox = &box;
     }
     EXPECT_EQ(AboutBox, nullptr);
+}
+
+TEST(AboutBox, TheDialServiceLineIsInPlainWordsAndNothingIsCutOff)
+{
+    // In English and in the German translation.
+    for (const char* language : {"en", "de"}) {
+        if (std::string(language) == "de") {
+            ASSERT_EQ(kivo::i18n::InstallTranslators({"de"}), "de");
+        }
+        for (const char* service : {"sim", "pppd", "nm"}) {
+            TAboutBox box;
+            const QString line = TfrmSelect::DialServiceText(service);
+            box.setBackendInfo(line);
+            box.show();
+            const std::string what = std::string(language) + " " + service + ": " + line.toStdString();
+            // How the service is chosen belongs in the manual page.
+            EXPECT_FALSE(line.contains("KIVO95")) << what;
+            EXPECT_FALSE(line.contains('=')) << what;
+            EXPECT_EQ(kivo::test::joined(kivo::test::layoutFaults(box.ui->Panel1)), "") << what;
+            EXPECT_EQ(kivo::test::joined(kivo::test::layoutFaults(&box)), "") << what;
+            EXPECT_TRUE(box.ui->Panel1->contentsRect().contains(box.ui->lblBackend->geometry()));
+        }
+    }
+    kivo::i18n::RemoveTranslators();
+    EXPECT_TRUE(TfrmSelect::DialServiceText("sim").startsWith("Dial service: "));
+    EXPECT_NE(TfrmSelect::DialServiceText("nm"), TfrmSelect::DialServiceText("pppd"));
+    EXPECT_NE(TfrmSelect::DialServiceText("sim"), TfrmSelect::DialServiceText("pppd"));
+}
+
+TEST(AboutBox, OpensCentredOnTheScreenNotOverItsOwner)
+{
+    QWidget owner;
+    owner.setGeometry(10, 10, 200, 100);
+    owner.show();
+    TAboutBox box(&owner);
+    box.show();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    // The outer rectangle: before the desktop frames the box, the frame of
+    // a Windows 95 dialog stands in for its own.
+    const QRect outer(box.pos(), box.frameGeometry().size() == box.size()
+                                     ? box.size() + QSize(kivo::kNominalFrameWidth, kivo::kNominalFrameHeight)
+                                     : box.frameGeometry().size());
+    EXPECT_LE(std::abs(outer.center().x() - area.center().x()), 1) << outer.x();
+    EXPECT_LE(std::abs(outer.center().y() - area.center().y()), 1) << outer.y();
 }

@@ -2,6 +2,7 @@
 // of an attempt, Skip and Abort, closing while dialing, the tune thread.
 #include "tests/support/tracecapture.h"
 #include "tests/wizard/dial_support.h"
+#include "tests/wizard/layout_support.h"
 #include "wizard/WatchThreads.h"
 
 #include "platform/dialup.h"
@@ -74,7 +75,7 @@ TEST_F(DialTest, ASingleEntryIsDialledAgainAndAgain)
     EXPECT_EQ(DialIndex, 0);
 }
 
-TEST_F(DialTest, TheStatusFollowsTheDialAndIsBlankDuringThePause)
+TEST_F(DialTest, TheStatusFollowsTheDialAndTheFailureStaysForThePause)
 {
     phonebook("[North]\nOutcome=busy\nStepMs=200\n");
     SimSpy* sim = kivo::test::installSimSpy();
@@ -85,13 +86,71 @@ TEST_F(DialTest, TheStatusFollowsTheDialAndIsBlankDuringThePause)
          [&] { EXPECT_EQ(statusOf(f), "Using Device: Standard Modem - modem"); }},
         {"pause", [&] { return sim->hangUps == 1; },
          [&] {
-             // The busy text was shown by the pass that saw the failure;
-             // once the line is released there is no error text.
-             EXPECT_EQ(statusOf(f), "");
+             // The line is released, and the page still says why.
+             EXPECT_EQ(statusOf(f), "The line is busy.");
+             EXPECT_FALSE(f.RAS->ConnHandle());
              EXPECT_EQ(sim->dials.size(), 1u) << "the next attempt waits for the pause";
          }},
-        {"second attempt", [&] { return sim->dials.size() == 2; }, [&] { f.ui->btnAbort->click(); }},
+        {"second attempt", [&] { return sim->dials.size() == 2; },
+         [&] {
+             EXPECT_NE(statusOf(f), "The line is busy.") << "a new attempt shows its own steps";
+             f.ui->btnAbort->click();
+         }},
     }));
+    EXPECT_EQ(statusOf(f), "") << "blank after Abort";
+}
+
+TEST_F(DialTest, SkipLeavesTheStatusBlankAndADialThatCannotStartSaysWhy)
+{
+    ScriptedRasBackend* ras = kivo::test::installScriptedRasBackend();
+    ras->names = {"North", "South"};
+    TfrmSelect& f = ready({"North", "South"});
+    EXPECT_TRUE(dial({
+        {"North dialled", [&] { return ras->dials.size() == 1; },
+         [&] {
+             ras->step(RASCS_ConnectDevice);
+             f.ui->btnSkip->click();
+         }},
+        {"North given up", [&] { return ras->hangUps.size() == 1; },
+         [&] {
+             EXPECT_EQ(statusOf(f), "") << "a skipped attempt did not fail";
+             // South cannot even start.
+             ras->dialResult = ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+         }},
+        {"South refused", [&] { return ras->dials.size() == 2; }},
+        {"its reason shown", [&] { return statusOf(f) == "The phonebook entry does not exist."; },
+         [&] {
+             EXPECT_EQ(ras->dials.size(), 2u) << "during the pause";
+             ras->dialResult = 0;
+         }},
+        {"North again", [&] { return ras->dials.size() == 3; }, [&] { f.ui->btnAbort->click(); }},
+    }));
+}
+
+TEST_F(DialTest, EveryErrorTextFitsTheStatusLabel)
+{
+    // Whatever a dial ends with, the dialing page shows all of it.
+    installed();
+    TfrmSelect& f = create();
+    f.show();
+    f.setPageIndex(3);
+    {
+        // The page as it shows while dialing, without dialing.
+        const QSignalBlocker quiet(f.ui->Notebook1);
+        f.ui->Notebook1->setCurrentIndex(4);
+    }
+    int texts = 0;
+    for (DWORD code = 600; code < 1000; ++code) {
+        char text[257] = {};
+        if (RasGetErrorStringA(code, text, 256) != 0 || !text[0])
+            continue;
+        ++texts;
+        f.ui->lblStatus->setText(QString::fromUtf8(text));
+        EXPECT_EQ(kivo::test::joined(kivo::test::layoutFaults(f.ui->GroupBox2)), "") << code;
+    }
+    EXPECT_GT(texts, 25);
+    EXPECT_EQ(kivo::test::joined(kivo::test::layoutFaults(f.ui->pgDialing)), "");
+    EXPECT_EQ(kivo::test::joined(kivo::test::layoutFaults(f.ui->GroupBox1)), "");
 }
 
 // ---- the ways out of an attempt ----------------------------------------------------------

@@ -130,15 +130,23 @@ TEST_F(WizardTest, MissingFileIsWrittenByTheInstaller)
     EXPECT_EQ(f.PageIndex(), 0);
 }
 
-TEST_F(WizardTest, InstallerInADirectoryWithBlanksIsStarted)
+TEST_F(WizardTest, InstallerInAFolderOfAnyNameIsStarted)
 {
-    kivo::test::TempDir programDir;
-    const std::string dir = programDir.file("KIVO95 Wizard");
-    std::filesystem::create_directory(dir);
-    std::filesystem::copy_file(KIVO_BIN_DIR "/initkivo", dir + "/initkivo");
-    TfrmSelect& f = create(dir + "/initkivo");
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(f.PDTCaptionText, kivo::dialup::kPostDialCaption);
+    // Blanks, double quotes, backslashes before a quote and at the end:
+    // whatever the folder is called, the installer is started from it.
+    for (const char* name : {"KIVO95 Wizard", "the \"dial\" tools", "odd\\\"name \\", "a\\"}) {
+        std::filesystem::remove(cwd.file("kivoinfo.pdt"));
+        kivo::test::TempRegistry fresh;
+        kivo::test::TempDir programDir;
+        const std::string dir = programDir.file(name);
+        ASSERT_TRUE(std::filesystem::create_directory(dir)) << name;
+        std::filesystem::copy_file(KIVO_BIN_DIR "/initkivo", dir + "/initkivo");
+        boxes.clear();
+        TfrmSelect& f = create(dir + "/initkivo");
+        EXPECT_TRUE(boxes.empty()) << name;
+        EXPECT_FALSE(f.Terminated()) << name;
+        EXPECT_EQ(f.PDTCaptionText, kivo::dialup::kPostDialCaption) << name;
+    }
 }
 
 TEST_F(WizardTest, InstallerThatWritesNoFileGivesTheInstallationErrorInsteadOfWaitingForever)

@@ -1,6 +1,7 @@
 // The connection monitor: what a connection does to the window and the
 // statistics, the timer ticks, a broken line, the tray icon and its menu.
 #include "tests/wizard/dial_support.h"
+#include "tests/wizard/layout_support.h"
 #include "wizard/WatchThreads.h"
 
 #include "platform/dialup.h"
@@ -10,6 +11,7 @@
 #include <QMenu>
 
 #include <cstdlib>
+#include <map>
 
 using kivo::test::DialTest;
 using kivo::test::Lefts;
@@ -127,6 +129,95 @@ TEST_F(MonitorTest, TicksCountLastTimeAndTotalTime)
     EXPECT_EQ(readStat("North", "LastTime").toString(), "00:00:01");
     EXPECT_EQ(readStat("North", "TotalTime").toString(), "00:11:31");
     EXPECT_EQ(readStat("North", "Accesses").toInt(), 6);
+}
+
+TEST_F(MonitorTest, TheInfoPageTheTipAndLastTimeShowOneClockThatAdvancesOneSecondATime)
+{
+    // The running connection is sampled every 100 ms, as a person glancing
+    // at it would, and looked at after every tick. The three texts always
+    // show the same second, and a change is always to the next second: no
+    // second shows twice and none is skipped. (bench/elapsed_clock runs the
+    // same for a minute and prints how regularly the seconds come.)
+    TfrmSelect& f = connectNorth();
+    std::map<std::string, int> secondsOf;
+    for (int n = 0; n < 3600; ++n)
+        secondsOf.emplace(ElapsedText(n), n);
+    const std::string tipStart = "Connected to North: ";
+    struct Shown {
+        int label = -1, tip = -1, lastTime = -1;
+        qint64 atMs = 0; // when it was looked at
+    };
+    QElapsedTimer clock;
+    clock.start();
+    const auto look = [&] {
+        Shown s;
+        const auto label = secondsOf.find(f.ui->lblTime->text().toStdString());
+        s.label = label == secondsOf.end() ? -2 : label->second;
+        const std::string tip = f.TI->ToolTip();
+        const auto fromTip =
+            tip.rfind(tipStart, 0) == 0 ? secondsOf.find(tip.substr(tipStart.size())) : secondsOf.end();
+        s.tip = fromTip == secondsOf.end() ? -2 : fromTip->second;
+        s.lastTime = StrToSecs(readStat("North", "LastTime").toString());
+        s.atMs = clock.elapsed();
+        return s;
+    };
+
+    // The dial queue has taken its pause after the connection: a tick or
+    // two may have come already.
+    const Shown first = look();
+    std::vector<Shown> samples{first}, ticks;
+    EXPECT_EQ(first.label, ConnectSeconds);
+    EXPECT_EQ(first.tip, ConnectSeconds);
+    // Connected after the wizard's own handler, so it sees what the tick did.
+    QObject::connect(f.Timer1, &QTimer::timeout, [&] { ticks.push_back(look()); });
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] { samples.push_back(look()); });
+    sampler.start(100);
+    ASSERT_TRUE(waitUntil([&] { return ConnectSeconds >= first.label + 6; }));
+    sampler.stop();
+
+    ASSERT_GE(ticks.size(), 6u);
+    for (std::size_t i = 0; i < ticks.size(); ++i) {
+        const int expected = first.label + int(i) + 1;
+        EXPECT_EQ(ticks[i].label, expected) << "tick " << i;
+        EXPECT_EQ(ticks[i].tip, expected) << "tick " << i;
+        EXPECT_EQ(ticks[i].lastTime, expected) << "tick " << i;
+    }
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        EXPECT_EQ(samples[i].tip, samples[i].label) << "sample " << i;
+        if (samples[i].label >= 1) {
+            EXPECT_EQ(samples[i].lastTime, samples[i].label) << "sample " << i;
+        }
+        // A sample that came more than a second after the one before (a
+        // machine too busy to look) may of course find two seconds gone.
+        if (i > 0 && samples[i].atMs - samples[i - 1].atMs < 1000) {
+            const int step = samples[i].label - samples[i - 1].label;
+            EXPECT_TRUE(step == 0 || step == 1)
+                << "sample " << i << ": " << samples[i - 1].label << " -> " << samples[i].label;
+        }
+    }
+    EXPECT_GE(samples.size(), 30u) << "sampled through the whole run";
+}
+
+TEST_F(MonitorTest, TheInfoPageShowsTheTimeBelowItsLabelAndNothingOverlaps)
+{
+    TfrmSelect& f = connectNorth("", true);
+    f.Info1->trigger();
+    ASSERT_EQ(f.PageIndex(), 5);
+    QLabel* time = f.ui->lblTime;
+    EXPECT_GE(time->y(), f.ui->Label7->geometry().bottom() + 1) << "below \"Elapsed Connection Time:\"";
+    // The widest time of day this locale writes, in the page's own size.
+    QString widest;
+    for (int hour = 0; hour < 24; ++hour) {
+        const QString text = QString::fromStdString(ElapsedText(hour * 3600 + 59 * 60 + 58));
+        if (time->fontMetrics().horizontalAdvance(text) > time->fontMetrics().horizontalAdvance(widest))
+            widest = text;
+    }
+    for (const QString& text : {QString::fromStdString(ElapsedText(0)), widest}) {
+        time->setText(text);
+        EXPECT_EQ(kivo::test::joined(kivo::test::layoutFaults(f.ui->pgStat)), "") << text.toStdString();
+    }
+    EXPECT_TRUE(f.ui->Notebook1->rect().contains(f.ui->pgStat->geometry()));
 }
 
 TEST_F(MonitorTest, AnEntryWithoutAccessesCountsFromZero)

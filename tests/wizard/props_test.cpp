@@ -3,16 +3,23 @@
 #include "components/RegFiles.h"
 #include "platform/system.h"
 #include "tests/support/testsupport.h"
+#include "tests/wizard/layout_support.h"
 #include "ui_props.h"
+#include "wizard/Placement.h"
 #include "wizard/Stats.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QLocale>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -172,4 +179,95 @@ TEST_F(PropsFixture, ShowsTheGeneralSheetAtItsSize)
     EXPECT_EQ(dlg->ui->PageControl1->tabText(0), "General");
     EXPECT_EQ(dlg->ui->Label4->text(), "Total Acesss Time:");
     EXPECT_FALSE(dlg->ui->Image1->pixmap().isNull());
+}
+
+// ---- room for every value ----------------------------------------------------------------
+
+namespace
+{
+
+// The widest date text of each locale Qt knows, as the statistics store it
+// (every month, a two-digit day, a morning and an afternoon hour), measured
+// with the font of the value labels.
+struct Widest {
+    QString text;
+    int width = 0;
+    std::string locale;
+};
+
+std::vector<Widest> widestDateTexts(const QFont& font)
+{
+    const QFontMetrics fm(font);
+    std::vector<Widest> out;
+    for (const QLocale& l :
+         QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
+        Widest w;
+        w.locale = l.name().toStdString();
+        for (int month = 1; month <= 12; ++month)
+            for (int hour : {0, 11, 12, 23}) {
+                const QDateTime moment(QDate(2024, month, 28), QTime(hour, 58, 59));
+                const QString text = QString::fromStdString(DateText(moment, l));
+                if (fm.horizontalAdvance(text) > w.width) {
+                    w.width = fm.horizontalAdvance(text);
+                    w.text = text;
+                }
+            }
+        out.push_back(w);
+    }
+    std::sort(out.begin(), out.end(), [](const Widest& a, const Widest& b) { return a.width > b.width; });
+    return out;
+}
+
+} // namespace
+
+TEST_F(PropsFixture, NoValueIsCutOffInAnyLocalesDateFormat)
+{
+    const std::vector<Widest> all = widestDateTexts(dlg->ui->lblLA->font());
+    ASSERT_GT(all.size(), 100u);
+    std::printf("%zu locales; widest date text %d px (%s): %s\n", all.size(), all.front().width,
+                all.front().locale.c_str(), all.front().text.toUtf8().constData());
+
+    // Everyday values keep the dialog at its designed size.
+    dlg->show();
+    EXPECT_EQ(dlg->size(), QSize(361, 385));
+    EXPECT_EQ(kivo::test::joined(kivo::test::layoutFaults(dlg->ui->TabSheet1)), "");
+
+    // The widest dates of all, in every row at once, with a hundred-thousand
+    // hour duration and a hand-edited count: nothing cut off, nothing on top
+    // of anything else, everything inside the dialog.
+    for (std::size_t i = 0; i < 5; ++i) {
+        dlg->ui->lblNA->setText("2147483647");
+        dlg->ui->lblLA->setText(all[i].text);
+        dlg->ui->lblLAT->setText(all[i + 1].text);
+        dlg->ui->lblTAT->setText(QString::fromStdString(SecsToStr(2147483647)));
+        dlg->LayOutValues();
+        EXPECT_EQ(kivo::test::joined(kivo::test::layoutFaults(dlg->ui->TabSheet1)), "") << all[i].locale;
+        EXPECT_EQ(kivo::test::joined(kivo::test::layoutFaults(dlg.operator->())), "") << all[i].locale;
+        EXPECT_TRUE(dlg->ui->PageControl1->rect().contains(QRect(
+            dlg->ui->TabSheet1->mapTo(dlg->ui->PageControl1, QPoint(0, 0)), dlg->ui->TabSheet1->size())));
+    }
+
+    // Cleared again, the dialog is back to its size.
+    answer(IDYES);
+    clickAll();
+    EXPECT_EQ(dlg->size(), QSize(361, 385));
+    EXPECT_EQ(kivo::test::joined(kivo::test::layoutFaults(dlg->ui->TabSheet1)), "");
+}
+
+TEST_F(PropsFixture, OpensCentredOnTheScreenNotOverItsOwner)
+{
+    QWidget owner;
+    owner.setGeometry(10, 10, 200, 100);
+    owner.show();
+    TfrmProps box(&owner, reg, [] {});
+    box.show();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    // Before the desktop frames the dialog, a Windows 95 frame stands in.
+    const QRect outer(box.pos(), box.frameGeometry().size() == box.size()
+                                     ? box.size() + QSize(kivo::kNominalFrameWidth, kivo::kNominalFrameHeight)
+                                     : box.frameGeometry().size());
+    EXPECT_LE(std::abs(outer.center().x() - area.center().x()), 1)
+        << kivo::test::rectText(outer) << " " << kivo::test::rectText(area) << " "
+        << kivo::test::rectText(box.frameGeometry());
+    EXPECT_LE(std::abs(outer.center().y() - area.center().y()), 1) << outer.y();
 }

@@ -10,16 +10,20 @@
 #include "wizard/props.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QListView>
+#include <QLocale>
 #include <QMenu>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
+#include <algorithm>
 #include <cstdlib>
 
 using kivo::test::waitUntil;
@@ -384,6 +388,14 @@ TEST_F(SelectionTest, TheViewMenuHasItsFourRadioItemsWithOneChecked)
     ASSERT_EQ(f.pmEntry->actions().size(), 1);
     EXPECT_EQ(f.pmEntry->actions()[0], f.EntryProperties1);
     EXPECT_EQ(f.EntryProperties1->text(), "Entry Properties");
+
+    // Menus are windows of their own; they show in the form's font, not in
+    // the desktop's (the tray menu too).
+    ASSERT_NE(f.font(), QApplication::font("QMenu")) << "the test needs a form font of its own";
+    for (QMenu* menu : {f.pm, f.View1->menu(), f.pmEntry, f.Ipm}) {
+        EXPECT_EQ(menu->font(), f.font()) << menu->objectName().toStdString();
+        EXPECT_EQ(QFontInfo(menu->font()).pixelSize(), 11);
+    }
 }
 
 // ---- right button ------------------------------------------------------------------------
@@ -452,6 +464,43 @@ TEST_F(SelectionTest, NextTwiceShowsTheSelectedEntriesAlphabetically)
     ASSERT_EQ(f.PageIndex(), 1);
     EXPECT_EQ(list->SelCount(), 3);
     EXPECT_EQ(selected(), (Strings{"Backup", "Office", "Provider"}));
+}
+
+TEST_F(SelectionTest, TheListTheConfirmationPageAndTheDialOrderSortAlikeInEveryLocale)
+{
+    // Letter case never decides the order, also in the C locale, where the
+    // byte order would put every capital first.
+    const Strings names = {"Zulu", "alpha", "Mike", "bravo", "Échelle", "echo", "Delta"};
+    const QLocale previous;
+    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
+                                  QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::Swedish),
+                                  QLocale(QLocale::Turkish), QLocale(QLocale::Japanese)}) {
+        QLocale::setDefault(locale);
+        SelectedEntries.Clear();
+        TfrmSelect& f = selectionPage(names);
+        f.show();
+        TListView* list = f.ui->ConList;
+        for (int i = 0; i < list->Count(); ++i)
+            ctrlClick(list, list->Item(i));
+        const Strings listed = captions(list);
+        EXPECT_EQ(listed, selected()) << locale.name().toStdString() << ": the list and the dial order";
+        f.ui->btnNext->click();
+        f.ui->btnNext->click();
+        ASSERT_EQ(f.PageIndex(), 3);
+        Strings confirmed;
+        for (int i = 0; i < f.ui->lbEntries->count(); ++i)
+            confirmed.push_back(f.ui->lbEntries->item(i)->text().toStdString());
+        EXPECT_EQ(confirmed, listed) << locale.name().toStdString() << ": the confirmation page";
+        const auto at = [&](const std::string& n) { return std::find(listed.begin(), listed.end(), n); };
+        EXPECT_LT(at("alpha"), at("bravo")) << locale.name().toStdString();
+        EXPECT_LT(at("bravo"), at("Delta")) << locale.name().toStdString();
+        EXPECT_LT(at("Delta"), at("Mike")) << locale.name().toStdString();
+        EXPECT_LT(at("Mike"), at("Zulu")) << locale.name().toStdString();
+        if (locale == QLocale::c()) {
+            EXPECT_EQ(listed.front(), "alpha");
+        }
+    }
+    QLocale::setDefault(previous);
 }
 
 // ---- the properties dialog ---------------------------------------------------------------------

@@ -177,7 +177,7 @@ TEST_F(WelcomeTuneTest, RoundAboutButtonOpensTheBoxOwnedByTheWindowAndFreesIt)
         owner = seen->parentWidget();
         wasGlobal = AboutBox == seen;
         for (QLabel* l : seen->findChildren<QLabel*>())
-            if (l->isVisibleTo(seen) && l->text().startsWith("Dialing through "))
+            if (l->isVisibleTo(seen) && l->text().startsWith("Dial service: "))
                 backendLine = l->text();
         QTest::keyClick(seen, Qt::Key_Return);
     });
@@ -185,8 +185,8 @@ TEST_F(WelcomeTuneTest, RoundAboutButtonOpensTheBoxOwnedByTheWindowAndFreesIt)
     QTest::mouseRelease(about, Qt::LeftButton, {}, QPoint(12, 12));
     EXPECT_EQ(owner, &f);
     EXPECT_TRUE(wasGlobal);
-    EXPECT_TRUE(backendLine.startsWith(QString::fromStdString("Dialing through " + kivo::ras::backendName())))
-        << "the about box says which dial service is in use: " << backendLine.toStdString();
+    EXPECT_EQ(backendLine, TfrmSelect::DialServiceText(kivo::ras::backendName()))
+        << "the about box says which dial service is in use";
     EXPECT_TRUE(seen.isNull()); // freed when it closed
     EXPECT_EQ(AboutBox, nullptr);
     EXPECT_EQ(f.PageIndex(), 0); // the window is as it was
