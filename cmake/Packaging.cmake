@@ -11,6 +11,9 @@ install(TARGETS kivo95 initkivo kivo-reg RUNTIME DESTINATION ${CMAKE_INSTALL_BIN
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/strings/
         DESTINATION ${CMAKE_INSTALL_DATADIR}/kivo95/strings
         FILES_MATCHING PATTERN "*.strings")
+# A helper of the pppd backend, not a command: found at ../libexec/kivo95
+# relative to the wizard.
+install(TARGETS kivo-pppd-guard RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/kivo95)
 install(FILES ${PROJECT_SOURCE_DIR}/data/${KIVO_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/data/${KIVO_APP_ID}.metainfo.xml

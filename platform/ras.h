@@ -224,6 +224,9 @@ constexpr DWORD ERROR_HARDWARE_FAILURE = 692;
 constexpr DWORD ERROR_RASMAN_CANNOT_INITIALIZE = 711;
 constexpr DWORD ERROR_IP_CONFIGURATION = 716;
 constexpr DWORD ERROR_PPP_TIMEOUT = 718;
+// PPP itself is missing on this computer: the kernel has no PPP support
+// (pppd cannot open /dev/ppp, or the line cannot take PPP's line discipline).
+constexpr DWORD ERROR_PROTOCOL_NOT_CONFIGURED = 731;
 constexpr DWORD ERROR_PPP_LCP_TERMINATED = 734;
 constexpr DWORD ERROR_PPP_LOOPBACK_DETECTED = 737;
 constexpr DWORD ERROR_UNABLE_TO_AUTHENTICATE_SERVER = 778;

@@ -68,6 +68,10 @@ constexpr ErrorText kErrorTexts[] = {
      QT_TRANSLATE_NOOP("RasError", "The network settings received for the connection are not usable.")},
     {ERROR_PPP_TIMEOUT,
      QT_TRANSLATE_NOOP("RasError", "The remote computer did not answer the link negotiation in time.")},
+    {ERROR_PROTOCOL_NOT_CONFIGURED,
+     QT_TRANSLATE_NOOP(
+         "RasError",
+         "This computer cannot make PPP links: its kernel lacks PPP support (ppp_generic, ppp_async).")},
     {ERROR_PPP_LCP_TERMINATED,
      QT_TRANSLATE_NOOP("RasError", "The link negotiation was ended by the remote computer.")},
     {ERROR_PPP_LOOPBACK_DETECTED, QT_TRANSLATE_NOOP("RasError", "The line loops back to this computer.")},

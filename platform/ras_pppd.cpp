@@ -8,9 +8,14 @@
 // makes one dial one attempt whatever the peer file says: redialling is the
 // caller's business.
 //
-// A pppd we no longer follow (hung up, or left when the backend goes away)
-// gets SIGTERM, then SIGKILL after a grace period, and is always waited
-// for, so no pppd outlives its dial and none is left a zombie.
+// pppd runs under the guard (kivo-pppd-guard) in a process group of its
+// own, which its connect script (sh, chat) shares. A pppd we no longer
+// follow (hung up, or left when the backend goes away) gets SIGTERM for its
+// whole group, then SIGKILL after a grace period, and the guard is always
+// waited for, so no pppd or chat outlives its dial and none is left a zombie:
+// SIGTERM to pppd alone would end only the shell of its connect script and
+// leave chat on the modem's line. Should the wizard itself die, the guard
+// ends the group.
 #include "platform/ras_pppd.h"
 
 #include "platform/trace.h"
@@ -27,6 +32,7 @@
 #include <fstream>
 #include <map>
 #include <unistd.h>
+#include <utility>
 
 // Each line of pppd's output is logged at debug level: QT_LOGGING_RULES="kivo.ras.pppd.debug=true".
 Q_LOGGING_CATEGORY(lcRasPppd, "kivo.ras.pppd", QtInfoMsg)
@@ -40,13 +46,23 @@ namespace
 // into pieces of this size rather than kept growing.
 constexpr qsizetype kMaxLine = 4096;
 // When the backend goes away (program exit): how long all pppds together
-// get to end after SIGTERM, and then after SIGKILL.
-constexpr int kExitTermMs = 3000;
+// get to end after SIGTERM, and then after SIGKILL. The guard kills what is
+// left of its dial after three seconds and reaps it; the wait allows for that.
+constexpr int kExitTermMs = 4000;
 constexpr int kExitKillMs = 1000;
 
 // The example peer of Debian's ppp package names this user until it is
 // edited; such a peer cannot dial anything.
 constexpr const char* kExampleUser = "myusername@realm";
+
+// Signals the process group of a dial (the guard, pppd, its connect script).
+void signalDial(qint64 pid, int sig)
+{
+    if (pid <= 0)
+        return;
+    if (::kill(static_cast<pid_t>(-pid), sig) != 0 && errno == ESRCH)
+        ::kill(static_cast<pid_t>(pid), sig); // not yet, or no longer, a group leader
+}
 
 std::string quoteArgs(const QStringList& args)
 {
@@ -117,6 +133,7 @@ class PppdBackend final : public RasBackend
     void advance(ConnId id, Link& link, const std::vector<DWORD>& states);
     void end(ConnId id, Link& link, DWORD state, DWORD error);
     void bury(QProcess* process);
+    std::vector<qint64> ourGroups() const;
     std::map<long, ConnId>::iterator findExternal(ConnId id);
 
     Options m_opt;
@@ -132,7 +149,7 @@ PppdBackend::~PppdBackend()
     for (QProcess* p : m_children.findChildren<QProcess*>(Qt::FindDirectChildrenOnly)) {
         QObject::disconnect(p, nullptr, nullptr, nullptr);
         if (p->state() != QProcess::NotRunning) {
-            p->terminate();
+            signalDial(p->processId(), SIGTERM);
             running.push_back(p);
         }
     }
@@ -142,9 +159,9 @@ PppdBackend::~PppdBackend()
         p->waitForFinished(static_cast<int>(std::max<qint64>(1, termDeadline.remainingTime())));
     for (QProcess* p : running) {
         if (p->state() != QProcess::NotRunning) {
-            qCWarning(lcRasPppd, "pppd (pid %lld) did not end on SIGTERM; killing it",
+            qCWarning(lcRasPppd, "pppd (group %lld) did not end on SIGTERM; killing it",
                       static_cast<long long>(p->processId()));
-            p->kill();
+            signalDial(p->processId(), SIGKILL);
             p->waitForFinished(kExitKillMs);
         }
     }
@@ -191,8 +208,21 @@ DWORD PppdBackend::dial(const DialRequest& request, ConnId& id)
     link->peerDevice = peerDevice(peerFile);
     auto* p = new QProcess(&m_children);
     link->process = p;
-    p->setProgram(QString::fromStdString(m_opt.pppd));
-    p->setArguments(args);
+    if (m_opt.guard.empty()) {
+        static bool told = false;
+        if (!std::exchange(told, true))
+            qCWarning(lcRasPppd, "kivo-pppd-guard not found beside the program or in ../libexec/kivo95: "
+                                 "a pppd would outlive a wizard that is killed");
+        p->setProgram(QString::fromStdString(m_opt.pppd));
+        p->setArguments(args);
+    } else {
+        p->setProgram(QString::fromStdString(m_opt.guard));
+        p->setArguments(QStringList{QString::number(getpid()), QString::fromStdString(m_opt.pppd)} + args);
+    }
+    // A group of its own, from before the program starts: a hang-up signals
+    // the whole dial, and the terminal's Ctrl+C reaches only the wizard,
+    // which then hangs up properly.
+    p->setChildProcessModifier([] { ::setpgid(0, 0); });
     p->setProcessChannelMode(QProcess::MergedChannels);
     p->setStandardInputFile(QProcess::nullDevice());
 
@@ -310,7 +340,12 @@ void PppdBackend::onFinished(ConnId id, QProcess* process, int exitCode, QProces
         link->pending.clear();
     }
     const int code = exitStatus == QProcess::CrashExit ? kKilledBySignal : exitCode;
-    const DWORD error = errorForExit(code, link->log.facts());
+    DWORD error = errorForExit(code, link->log.facts());
+    if (code == kExitCannotRun && !m_opt.guard.empty()) {
+        // pppd went between the check in dial() and the guard's exec.
+        const DWORD why = cannotRun(m_opt.pppd);
+        error = why ? why : ERROR_DEVICE_DOES_NOT_EXIST;
+    }
     if (trace::enabled())
         trace::line("pppd(conn=" + std::to_string(id) + ") exited code=" + std::to_string(code) +
                     " error=" + std::to_string(link->over ? link->error : error));
@@ -338,12 +373,12 @@ void PppdBackend::bury(QProcess* p)
     QObject::connect(grace, &QTimer::timeout, p, [p] {
         if (p->state() == QProcess::NotRunning)
             return;
-        qCWarning(lcRasPppd, "pppd (pid %lld) did not end on SIGTERM; killing it",
+        qCWarning(lcRasPppd, "pppd (group %lld) did not end on SIGTERM; killing it",
                   static_cast<long long>(p->processId()));
-        p->kill();
+        signalDial(p->processId(), SIGKILL);
     });
     grace->start(m_opt.termGraceMs);
-    p->terminate();
+    signalDial(p->processId(), SIGTERM);
 }
 
 std::map<long, ConnId>::iterator PppdBackend::findExternal(ConnId id)
@@ -395,12 +430,21 @@ DWORD PppdBackend::status(ConnId id, ConnStatus& status)
     return 0;
 }
 
+// The process groups of our dials: a pppd in one of them is ours, even
+// though its parent is the guard.
+std::vector<qint64> PppdBackend::ourGroups() const
+{
+    std::vector<qint64> out;
+    for (const QProcess* p : m_children.findChildren<QProcess*>(Qt::FindDirectChildrenOnly))
+        if (p->processId() > 0)
+            out.push_back(p->processId());
+    return out;
+}
+
 std::vector<ConnInfo> PppdBackend::connections()
 {
     std::vector<ConnInfo> out;
-    std::vector<long> ours;
-    for (const QProcess* p : m_children.findChildren<QProcess*>(Qt::FindDirectChildrenOnly))
-        ours.push_back(static_cast<long>(p->processId()));
+    const std::vector<qint64> ours = ourGroups();
     for (const auto& [id, link] : m_links) {
         if (link->over)
             continue;
@@ -410,7 +454,9 @@ std::vector<ConnInfo> PppdBackend::connections()
     const std::string program = std::filesystem::path(m_opt.pppd).filename().string();
     std::map<long, ConnId> seen;
     for (const RunningLink& r : findRunningLinks(m_opt.runDirs, {"pppd", program})) {
-        if (std::find(ours.begin(), ours.end(), r.pid) != ours.end())
+        const pid_t group = ::getpgid(static_cast<pid_t>(r.pid));
+        if (std::find(ours.begin(), ours.end(), r.pid) != ours.end() ||
+            std::find(ours.begin(), ours.end(), group) != ours.end())
             continue;
         auto known = m_external.find(r.pid);
         const ConnId id = known != m_external.end() ? known->second : ++m_lastId;

@@ -1,6 +1,8 @@
 // The pppd backend of the RAS layer: dials the peers of /etc/ppp/peers by
 // running "pppd call NAME nodetach nopersist" and reads pppd's log to follow
-// the dial.
+// the dial. pppd runs under kivo-pppd-guard (platform/pppd-guard/), in a
+// process group of its own with its connect script, so that a hang-up ends
+// them all and none outlives the wizard.
 //
 // This header also exposes the parts that need no process (the peers
 // listing, the log reader, the table from pppd's exit codes to RAS errors,
@@ -29,6 +31,9 @@ constexpr const char* kSystemPppd = "/usr/sbin/pppd";
 // system defaults.
 std::string defaultPeersDir();
 std::string pppdProgram();
+// The guard program: beside the running program (the build tree), else in
+// ../libexec/kivo95 relative to it (an installation); empty when neither.
+std::string guardProgram();
 
 // ---- peers ----
 
@@ -41,8 +46,12 @@ bool isPeerName(std::string_view fileName);
 // ERROR_CANNOT_OPEN_PHONEBOOK when the directory cannot be read.
 DWORD listPeers(const std::string& dir, std::vector<std::string>& names);
 
-// The serial device a peer file's options name ("/dev/ttyS0"), or empty when
-// it names none or cannot be read.
+// The serial device a peer file's options name, or empty when it names none
+// or cannot be read. pppd takes a word that is no option as its device, so
+// this is the first word that is not an option's argument and is a path
+// below /dev ("/dev/ttyS0"), a bare TTY name ("ttyS1", as /dev/ttyS1), or
+// any other path that names a character device (a symlink such as
+// /dev/serial/by-id/... or a pty link of a modem emulator).
 std::string peerDevice(const std::string& peerFile);
 
 // "isdn" for the TTYs of ISDN cards, else "modem".
@@ -60,8 +69,9 @@ struct LogFacts {
     bool permissionDenied = false; // ... because of the file's permissions
     bool lcpTimeout = false;       // the peer never answered LCP
     bool modemHangup = false;
-    std::string interface; // "ppp0"
-    std::string device;    // "/dev/ttyS0", from "Connect: ppp0 <--> /dev/ttyS0"
+    bool noPppSupport = false; // the kernel lacks PPP (no /dev/ppp, no PPP line discipline)
+    std::string interface;     // "ppp0"
+    std::string device;        // "/dev/ttyS0", from "Connect: ppp0 <--> /dev/ttyS0"
 };
 
 // Reads pppd's output line by line and turns it into the states of a RAS
@@ -97,6 +107,8 @@ class LogReader
 constexpr int kKilledBySignal = -1;
 // pppd's exit code after the modem hung up.
 constexpr int kExitHangup = 16;
+// The guard's exit code when it could not run pppd.
+constexpr int kExitCannotRun = 127;
 
 // The RAS error for the end of a pppd run, from its exit code and what its
 // log said. Every exit code and condition has its row here.
@@ -120,10 +132,15 @@ std::vector<RunningLink> findRunningLinks(const std::vector<std::string>& dirs,
 struct Options {
     std::string pppd = pppdProgram();
     std::string peersDir = defaultPeersDir();
-    // How long a pppd may take to end after SIGTERM before it gets SIGKILL.
+    // How long a pppd may take to end after SIGTERM before it gets SIGKILL
+    // (the guard itself kills after three seconds).
     int termGraceMs = 5000;
     // Where pppd writes its pid files.
     std::vector<std::string> runDirs = {"/run", "/var/run"};
+    // The guard pppd runs under; empty: pppd runs directly (still in a
+    // process group of its own, but a wizard killed with SIGKILL would then
+    // leave it running).
+    std::string guard = guardProgram();
 };
 
 std::unique_ptr<RasBackend> makePppdBackend(Options options = {});

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kivo::ras::pppd
@@ -82,6 +83,86 @@ std::string_view inParens(std::string_view s)
     return s.substr(open + 1, close - open - 1);
 }
 
+// The words of an options file as pppd reads them: '#' at the start of a
+// word comments out the rest of the line, quotes group, a backslash takes
+// the next character as it is.
+std::vector<std::string> optionWords(std::istream& in)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    char quote = 0;
+    for (int c; (c = in.get()) != EOF;) {
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            else if (c == '\\' && in.peek() != EOF)
+                word += static_cast<char>(in.get());
+            else
+                word += static_cast<char>(c);
+            continue;
+        }
+        if (std::isspace(c)) {
+            if (inWord)
+                words.push_back(std::move(word));
+            word.clear();
+            inWord = false;
+        } else if (c == '#' && !inWord) {
+            while ((c = in.get()) != EOF && c != '\n') {
+            }
+        } else {
+            inWord = true;
+            if (c == '"' || c == '\'')
+                quote = static_cast<char>(c);
+            else if (c == '\\' && in.peek() != EOF)
+                word += static_cast<char>(in.get());
+            else
+                word += static_cast<char>(c);
+        }
+    }
+    if (inWord)
+        words.push_back(std::move(word));
+    return words;
+}
+
+// Options whose argument may look like a path but is no device.
+bool takesArgument(std::string_view option)
+{
+    static constexpr std::string_view kOptions[] = {
+        "file",
+        "call",
+        "connect",
+        "disconnect",
+        "init",
+        "pty",
+        "socket",
+        "welcome",
+        "logfile",
+        "record",
+        "plugin",
+        "ip-up-script",
+        "ip-down-script",
+        "ipv6-up-script",
+        "ipv6-down-script",
+        "auth-up-script",
+        "auth-down-script",
+        "user",
+        "password",
+        "remotename",
+        "name",
+        "linkname",
+        "ipparam",
+    };
+    return std::find(std::begin(kOptions), std::end(kOptions), option) != std::end(kOptions);
+}
+
+bool isCharacterDevice(const std::string& path)
+{
+    struct stat st {
+    };
+    return stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
 std::string trim(std::string_view s)
 {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
@@ -103,6 +184,19 @@ std::string pppdProgram()
 {
     const char* path = std::getenv("KIVO95_PPPD");
     return path && *path ? path : kSystemPppd;
+}
+
+std::string guardProgram()
+{
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return {};
+    for (const fs::path& candidate :
+         {self.parent_path() / "kivo-pppd-guard", self.parent_path() / "../libexec/kivo95/kivo-pppd-guard"})
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate.lexically_normal().string();
+    return {};
 }
 
 // ---- peers ----
@@ -147,17 +241,20 @@ DWORD listPeers(const std::string& dir, std::vector<std::string>& names)
 std::string peerDevice(const std::string& peerFile)
 {
     std::ifstream in(peerFile);
-    std::string line;
-    while (std::getline(in, line)) {
-        // Options are words; a device is a word of its own, as pppd takes it.
-        std::istringstream words(line.substr(0, line.find('#')));
-        std::string word;
-        while (words >> word) {
-            if (startsWith(word, "/dev/"))
-                return word;
-            if (startsWith(word, "tty") && word.size() > 3)
-                return "/dev/" + word;
+    const std::vector<std::string> words = optionWords(in);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (takesArgument(word)) {
+            ++i;
+            continue;
         }
+        if (startsWith(word, "/dev/"))
+            return word;
+        if (startsWith(word, "tty") && word.size() > 3)
+            return "/dev/" + word;
+        // As pppd itself decides: an existing character device.
+        if (startsWith(word, "/") && isCharacterDevice(word))
+            return word;
     }
     return {};
 }
@@ -251,6 +348,13 @@ std::vector<DWORD> LogReader::feed(std::string_view line)
         f.lcpTimeout = true;
         return {};
     }
+    // The kernel lacks PPP: pppd stops before it opens the line, or, when
+    // only the PPP line discipline is missing, after the connect script.
+    if (startsWith(m, "Couldn't open the /dev/ppp device") ||
+        startsWith(m, "Couldn't set tty to PPP discipline")) {
+        f.noPppSupport = true;
+        return {};
+    }
     if (startsWith(m, "Can't open options file")) {
         f.optionsFileError = true;
         if (contains(m, "Permission denied"))
@@ -274,7 +378,7 @@ DWORD errorForExit(int exitCode, const LogFacts& f)
     case 3: // pppd is not setuid-root and the user is not root
         return ERROR_NO_DIALIN_PERMISSION;
     case 4: // no PPP support in the kernel
-        return ERROR_DEVICE_DOES_NOT_EXIST;
+        return ERROR_PROTOCOL_NOT_CONFIGURED;
     case 5: // SIGTERM, SIGINT or SIGHUP: ours or poff's
         return ERROR_USER_DISCONNECTION;
     case 6: // the serial port is locked
@@ -315,8 +419,12 @@ DWORD errorForExit(int exitCode, const LogFacts& f)
         return ERROR_AUTHENTICATION_FAILURE;
     case kKilledBySignal:
         return f.connected ? ERROR_PORT_DISCONNECTED : ERROR_FROM_DEVICE;
+    case kExitCannotRun: // the guard could not start pppd
+        return ERROR_DEVICE_DOES_NOT_EXIST;
     default: // 1: fatal error; 14: callback, which is not supported
-        return ERROR_FROM_DEVICE;
+        // A fatal error after the connect script: the line cannot take
+        // PPP's line discipline.
+        return exitCode == 1 && f.noPppSupport ? ERROR_PROTOCOL_NOT_CONFIGURED : ERROR_FROM_DEVICE;
     }
 }
 

@@ -66,7 +66,7 @@ trap cleanup EXIT
 step "apt-get install $deb"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb"
 dpkg-query -L kivo95 | sort >"$work/files"
-for f in /usr/bin/kivo95 /usr/bin/initkivo /usr/bin/kivo-reg \
+for f in /usr/bin/kivo95 /usr/bin/initkivo /usr/bin/kivo-reg /usr/libexec/kivo95/kivo-pppd-guard \
          /usr/share/kivo95/strings/rnaapp.strings \
          "/usr/share/applications/$APP_ID.desktop" "/usr/share/metainfo/$APP_ID.metainfo.xml" \
          /usr/share/man/man1/kivo95.1.gz /usr/share/man/man1/kivo-reg.1.gz /usr/share/man/man1/initkivo.1.gz \
@@ -149,5 +149,6 @@ while read -r f; do
     if [ -e "$f" ] && [ ! -d "$f" ]; then left+=" $f"; fi
 done <"$work/files"
 [ -d /usr/share/kivo95 ] && left+=" /usr/share/kivo95"
+[ -d /usr/libexec/kivo95 ] && left+=" /usr/libexec/kivo95"
 [ -z "$left" ] || fail "left behind after apt-get remove:$left"
 step "OK"

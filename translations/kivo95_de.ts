@@ -269,6 +269,10 @@ Es gibt KEINE GARANTIE, soweit gesetzlich zulässig.</translation>
         <translation>Der Remotecomputer hat auf die Verbindungsaushandlung nicht rechtzeitig geantwortet.</translation>
     </message>
     <message>
+        <source>This computer cannot make PPP links: its kernel lacks PPP support (ppp_generic, ppp_async).</source>
+        <translation>Dieser Computer kann keine PPP-Verbindungen herstellen: seinem Kernel fehlt die PPP-Unterstützung (ppp_generic, ppp_async).</translation>
+    </message>
+    <message>
         <source>The link negotiation was ended by the remote computer.</source>
         <translation>Die Verbindungsaushandlung wurde vom Remotecomputer beendet.</translation>
     </message>

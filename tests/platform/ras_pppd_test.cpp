@@ -116,6 +116,10 @@ void lcpTimeout(LogFacts& f)
 {
     f.lcpTimeout = true;
 }
+void noPppSupport(LogFacts& f)
+{
+    f.noPppSupport = true;
+}
 
 const ExitRow kExitRows[] = {
     {0, connected, ERROR_REMOTE_DISCONNECTION, "peer ended the link"},
@@ -124,7 +128,8 @@ const ExitRow kExitRows[] = {
     {2, optionsFileDenied, ERROR_NO_DIALIN_PERMISSION, "options file not readable"},
     {2, nothing, ERROR_CANNOT_LOAD_PHONEBOOK, "bad option"},
     {3, nothing, ERROR_NO_DIALIN_PERMISSION, "not setuid, not root"},
-    {4, nothing, ERROR_DEVICE_DOES_NOT_EXIST, "no kernel PPP"},
+    {1, noPppSupport, ERROR_PROTOCOL_NOT_CONFIGURED, "no PPP line discipline"},
+    {4, nothing, ERROR_PROTOCOL_NOT_CONFIGURED, "no kernel PPP"},
     {5, connected, ERROR_USER_DISCONNECTION, "SIGTERM"},
     {5, nothing, ERROR_USER_DISCONNECTION, "SIGTERM while dialling"},
     {6, nothing, ERROR_PORT_ALREADY_OPEN, "port locked"},
@@ -155,6 +160,7 @@ const ExitRow kExitRows[] = {
     {21, nothing, ERROR_AUTHENTICATION_FAILURE, "caller number refused"},
     {kKilledBySignal, connected, ERROR_PORT_DISCONNECTED, "killed while up"},
     {kKilledBySignal, nothing, ERROR_FROM_DEVICE, "killed while dialling"},
+    {kExitCannotRun, nothing, ERROR_DEVICE_DOES_NOT_EXIST, "the guard could not run pppd"},
     {99, nothing, ERROR_FROM_DEVICE, "unknown code"},
 };
 
@@ -275,6 +281,14 @@ TEST(PppdLog, LinesAsTheyMayArrive)
     // A state is reported once, however often its line comes.
     EXPECT_EQ(r.feed("expect (OK)"), std::vector<DWORD>{});
 
+    // A kernel without PPP, as pppd says it before and after the connect script.
+    for (const char* line : {"Couldn't open the /dev/ppp device: No such file or directory",
+                             "Couldn't set tty to PPP discipline: Invalid argument"}) {
+        LogReader noPpp;
+        EXPECT_TRUE(noPpp.feed(line).empty());
+        EXPECT_TRUE(noPpp.facts().noPppSupport) << line;
+    }
+
     LogReader denied;
     denied.feed("/usr/sbin/pppd: Can't open options file /etc/ppp/peers/isp: Permission denied");
     EXPECT_TRUE(denied.facts().optionsFileError);
@@ -339,9 +353,19 @@ TEST(PppdPeers, DeviceOfAPeerFile)
                              "/dev/ttyUSB0 115200 # USB modem\nnoauth\n");
     writeFile(dir.file("b"), "ttyS1\n");
     writeFile(dir.file("c"), "pty \"ssh host pppd\"\n");
+    // A line named by a path of another kind (a modem emulator's pty link,
+    // /dev/serial/by-id/...): pppd takes any character device. Options'
+    // arguments are no device, quoted or not.
+    std::filesystem::create_symlink("/dev/null", dir.file("modem"));
+    writeFile(dir.file("d"), "logfile /dev/null\ninit '/dev/null'\nconnect /usr/sbin/chat\n" +
+                                 dir.file("peers.txt") + "\n" + dir.file("modem") +
+                                 " # the emulator\n115200\n");
+    writeFile(dir.file("e"), "\"" + dir.file("modem") + "\"\n");
     EXPECT_EQ(peerDevice(dir.file("a")), "/dev/ttyUSB0");
     EXPECT_EQ(peerDevice(dir.file("b")), "/dev/ttyS1");
     EXPECT_EQ(peerDevice(dir.file("c")), "");
+    EXPECT_EQ(peerDevice(dir.file("d")), dir.file("modem"));
+    EXPECT_EQ(peerDevice(dir.file("e")), dir.file("modem"));
     EXPECT_EQ(peerDevice(dir.file("missing")), "");
     EXPECT_EQ(deviceTypeOf("/dev/ttyS0"), "modem");
     EXPECT_EQ(deviceTypeOf("/dev/ttyI3"), "isdn");
@@ -350,7 +374,28 @@ TEST(PppdPeers, DeviceOfAPeerFile)
 
 // ---- processes ----
 
-// The children of this process that run the fake pppd, zombies included.
+// The parent of a process and its name, from /proc/PID/stat.
+long parentOf(long pid, std::string* name = nullptr)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // pid (comm) state ppid ...
+    const std::size_t open = line.find('(');
+    const std::size_t close = line.rfind(')');
+    if (open == std::string::npos || close == std::string::npos)
+        return 0;
+    if (name)
+        *name = line.substr(open + 1, close - open - 1);
+    std::istringstream rest(line.substr(close + 2));
+    std::string state;
+    long ppid = 0;
+    rest >> state >> ppid;
+    return ppid;
+}
+
+// The fake pppds this process started, zombies included: children of ours,
+// or children of a guard of ours.
 std::vector<long> fakeChildren()
 {
     std::vector<long> out;
@@ -358,18 +403,9 @@ std::vector<long> fakeChildren()
         const std::string pid = e.path().filename().string();
         if (pid.find_first_not_of("0123456789") != std::string::npos)
             continue;
-        std::ifstream stat(e.path() / "stat");
-        std::string line;
-        std::getline(stat, line);
-        // pid (comm) state ppid ...
-        const std::size_t close = line.rfind(')');
-        if (close == std::string::npos || line.find("(fake-pppd)") == std::string::npos)
-            continue;
-        std::istringstream rest(line.substr(close + 2));
-        std::string state;
-        long ppid = 0;
-        rest >> state >> ppid;
-        if (ppid == getpid())
+        std::string name;
+        const long ppid = parentOf(std::stol(pid), &name);
+        if (name == "fake-pppd" && (ppid == getpid() || parentOf(ppid) == getpid()))
             out.push_back(std::stol(pid));
     }
     return out;
@@ -523,18 +559,27 @@ TEST_F(PppdBackendTest, PeerWithoutChatScriptReportsTheFirstStepsTogether)
 
 TEST_F(PppdBackendTest, HangUpEndsPppdAndReapsIt)
 {
-    const ConnId id = dial("connected");
-    ASSERT_TRUE(waitUntil([&] { return reached(id, RASCS_Connected); }));
-    const std::vector<long> children = fakeChildren();
-    ASSERT_EQ(children.size(), 1u);
-    const std::size_t reported = steps.size();
+    // Under the guard, and without one (a wizard that cannot find it).
+    ASSERT_FALSE(guardProgram().empty()) << "kivo-pppd-guard is built beside the tests";
+    for (const std::string& guard : {guardProgram(), std::string()}) {
+        SCOPED_TRACE(guard.empty() ? "no guard" : guard);
+        makeBackend({kFakePppd, peers.path(), 5000, {}, guard});
+        const ConnId id = dial("connected");
+        ASSERT_TRUE(waitUntil([&] { return reached(id, RASCS_Connected); }));
+        const std::vector<long> children = fakeChildren();
+        ASSERT_EQ(children.size(), 1u);
+        // A process group of its own.
+        EXPECT_EQ(getpgid(static_cast<pid_t>(children[0])),
+                  guard.empty() ? children[0] : parentOf(children[0]));
+        const std::size_t reported = steps.size();
 
-    EXPECT_EQ(backend->hangUp(id), 0u);
-    // Gone from /proc: it ended and was waited for, so no zombie is left.
-    EXPECT_TRUE(waitUntil([&] { return gone(children[0]); }));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(steps.size(), reported) << "nothing is reported after the hang-up";
-    EXPECT_TRUE(backend->connections().empty());
+        EXPECT_EQ(backend->hangUp(id), 0u);
+        // Gone from /proc: it ended and was waited for, so no zombie is left.
+        EXPECT_TRUE(waitUntil([&] { return gone(children[0]); }));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(steps.size(), reported) << "nothing is reported after the hang-up";
+        EXPECT_TRUE(backend->connections().empty());
+    }
 }
 
 TEST_F(PppdBackendTest, HangUpWhileDiallingAndAPppdThatIgnoresSigterm)
@@ -687,7 +732,7 @@ TEST_F(PppdBackendTest, RealPppd)
     writeFile(peers.file("null-modem"), "/dev/null\nnoauth\nlocal\n");
     id = dial("null-modem");
     ASSERT_TRUE(waitUntil([&] { return ended(id); }, 20000));
-    EXPECT_EQ(steps, expected(id, RASCS_OpenPort, RASCS_OpenPort, ERROR_DEVICE_DOES_NOT_EXIST));
+    EXPECT_EQ(steps, expected(id, RASCS_OpenPort, RASCS_OpenPort, ERROR_PROTOCOL_NOT_CONFIGURED));
 }
 
 } // namespace

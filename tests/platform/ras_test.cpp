@@ -391,6 +391,7 @@ TEST(RasLayer, EveryCodeTheLayerReturnsHasAOneLineText)
                            ERROR_HARDWARE_FAILURE,
                            ERROR_IP_CONFIGURATION,
                            ERROR_PPP_TIMEOUT,
+                           ERROR_PROTOCOL_NOT_CONFIGURED,
                            ERROR_PPP_LCP_TERMINATED,
                            ERROR_PPP_LOOPBACK_DETECTED,
                            ERROR_UNABLE_TO_AUTHENTICATE_SERVER};
