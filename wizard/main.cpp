@@ -7,6 +7,7 @@
 #include "wizard/DesktopNotifier.h"
 #include "wizard/KivoApplication.h"
 #include "wizard/Select.h"
+#include "wizard/SessionEnd.h"
 #include "wizard/SingleInstance.h"
 #include "wizard/WizardBus.h"
 #include "wizard/WizardControl.h"
@@ -74,6 +75,8 @@ int main(int argc, char** argv)
     QObject::connect(&instance, &kivo::SingleInstance::activationRequested, &form,
                      [&form] { form.ShowAndRestore(); });
     QObject::connect(&form, &TfrmSelect::closed, &app, &QCoreApplication::quit);
+    // A logout, kill, Ctrl+C or a lost display closes it as Close does.
+    kivo::CloseWhenSessionEnds(form);
     form.show();
     app.exec();
     return 0;
