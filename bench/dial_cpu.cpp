@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // What the dial queue costs while it dials, pauses and stays connected, and
 // how quickly it reacts, measured on the real wizard window twice in one run:
 // once with a pump that looks again at once without ever waiting (as a loop

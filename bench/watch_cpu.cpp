@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // What watching the desktop costs: the CPU time the window-watch threads
 // (and the desktop layer's event thread) use per second while they find
 // nothing, on a quiet and on a busy desktop, and how long after a window is

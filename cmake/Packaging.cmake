@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+#
 # Install layout and the Debian package.
 #
 # kivo95 and initkivo go to the same directory (bindir): the wizard starts the

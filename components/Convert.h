@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Text-to-number conversions with the rules users of the program know from
 // its settings and statistics texts: leading blanks and a sign are allowed,
 // '$' or "0x" starts a hexadecimal number, nothing may follow the digits.

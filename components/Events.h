@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Event handler types shared by the components. A handler is "assigned"
 // when the std::function is not empty; the sender is always the component.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // TRAS: a non-visual dialer over the RAS calls (platform/ras.h) that handles
 // one connection at a time. The owner configures it through its properties,
 // lists the phonebook entries and the active connections, dials, hangs up

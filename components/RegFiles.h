@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // TRegFile: reads and writes single named values below one root key and one
 // base key path, converting between registry value types and Variant.
 // Every operation opens its key, works and closes it again. Reading never

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // TRndSpeedButton: a small round push button. It paints an elliptic face
 // with a three-dimensional rim and a glyph, reacts to the mouse only inside
 // the ellipse inscribed in its rectangle and looks pressed while a mouse

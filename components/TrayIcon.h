@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // TTrayIcon: one icon with a tooltip in the desktop's notification area,
 // turning mouse actions on it into OnClick, OnDblClick and OnRightClick.
 //

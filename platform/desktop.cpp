@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // EnumWindows & co.: each call asks the process's own windows first (their
 // handles are known without a round trip), then the X server.
 #include "platform/desktop.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The desktop's top-level windows: EnumWindows, GetWindowTextA,
 // IsWindowVisible and ShowWindow.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Internals of the desktop layer shared by its files: the change count, the
 // X server's windows and the process's own windows.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The process's own top-level windows, for the worker threads.
 //
 // Qt's window list may only be read on the GUI thread, so that thread keeps

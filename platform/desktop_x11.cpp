@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The X server's top-level windows, through xcb.
 //
 // Two connections of the layer's own: callers (any thread) make their

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The dial-up windows. Linux has no dial-up program of its own that shows
 // windows while and after it dials, so this layer plays its part for every
 // connection made through the RAS calls, whatever the backend:

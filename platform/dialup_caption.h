@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The caption of the post-dial window that the dial-up layer shows when a
 // device has connected and before the network comes up. The installer writes
 // it into the installation file; the wizard's tune thread watches for a window

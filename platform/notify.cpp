@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Shell_NotifyIconA over QSystemTrayIcon, and the icon and window handle
 // tables behind the record's 32-bit fields.
 #include "platform/notify.h"

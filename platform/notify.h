@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The notification area: Shell_NotifyIconA over QSystemTrayIcon, and the
 // icon handles it shows.
 //

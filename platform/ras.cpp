@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The Ras* calls over the chosen backend: argument checks, records, handles,
 // the delivery of dial steps to notifier windows, observers and the trace.
 #include "platform/ras.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The Remote Access Service calls (8-bit variants) with the Windows 95
 // record layouts, over a RasBackend chosen at first use (ras_factory.cpp):
 // KIVO95_RAS=sim|pppd|nm, else the first backend that is available, else the

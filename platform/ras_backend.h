@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // What stands behind the Ras* calls: one backend per file (ras_sim.cpp, and
 // the pppd and NetworkManager ones), chosen by ras_factory.cpp.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The texts of every result code the RAS layer and its backends can return.
 // One table, so that a backend that starts returning a new code adds its
 // text here and nowhere else (ras_test.cpp checks that every code has one).

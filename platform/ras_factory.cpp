@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Chooses the RAS backend: KIVO95_RAS names one, else the first candidate
 // that can serve this machine, else the simulated service.
 #include "platform/ras_backend.h"

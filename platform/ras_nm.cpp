@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The NetworkManager backend: entries are NetworkManager's connection
 // profiles, a dial is ActivateConnection, and the StateChanged signals of the
 // active connection, its VPN side and its device are turned into the RAS

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The NetworkManager backend of the RAS layer (ras_nm.cpp): the connection
 // profiles of NetworkManager are the phonebook entries, a dial activates one,
 // and the states and reasons NetworkManager reports on the system bus become

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The one table of what NetworkManager's reasons and refusals mean as RAS
 // error codes, for the NetworkManager backend (ras_nm.cpp). The reason
 // numbers are those of NetworkManager's D-Bus API (1.42).

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The pppd backend: one pppd child process per dial, followed through its
 // log on the layer's event loop.
 //

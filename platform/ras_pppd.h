@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The pppd backend of the RAS layer: dials the peers of /etc/ppp/peers by
 // running "pppd call NAME nodetach nopersist" and reads pppd's log to follow
 // the dial. pppd runs under kivo-pppd-guard (platform/pppd-guard/), in a

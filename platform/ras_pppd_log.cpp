@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The pppd backend's parts that need no process: peers, log lines, exit
 // codes, pid files.
 #include "platform/ras_pppd.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The simulated RAS service: dials the entries of an INI phonebook
 // (ras_sim_phonebook.h) by walking the states a modem dial goes through, one
 // timer step at a time, and fails, connects or drops as the entry's script

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The phonebook of the simulated RAS service: an INI file, one section per
 // entry, with what a phonebook holds (number, device) and the keys that
 // script what the simulated line does on each attempt. The format is

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The registry calls, over one SQLite file per user.
 //
 // The store holds all predefined roots. Its file is $KIVO95_REGISTRY when

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Formatting of texts whose format comes from outside the program (a string
 // table, the registry): only "%s" is substituted, never through printf, so a
 // stray "%n" or "%x" in the format can do no harm.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // PlaySoundA: decode with libsndfile, play chunk by chunk into the first
 // output that opens, stop on request from any thread.
 #include "platform/sound.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // PlaySoundA over libsndfile and the PulseAudio simple API (ALSA "default"
 // as the fallback when no sound server answers).
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The fallback output: ALSA's "default" device, for machines without a
 // sound server.
 #include "platform/sound_backend.h"

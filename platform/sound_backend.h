@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The outputs PlaySoundA can play into, one file each (sound_pulse.cpp,
 // sound_alsa.cpp, sound_null.cpp, sound_file.cpp), and the stop signal they
 // share.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The recording output: writes the decoded samples to a WAV file as fast as
 // they decode, for tests and for machines without a sound card.
 #include "platform/sound_backend.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The silent output: takes samples at the pace a speaker would, so a caller
 // that waits for a sound to end waits as long as with a real device.
 #include "platform/sound_backend.h"

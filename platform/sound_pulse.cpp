@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The sound server output: the PulseAudio simple API, which PipeWire's
 // pulse service answers as well.
 #include "platform/sound_backend.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A small RAII layer over the SQLite C API for the key store.
 //
 // Every failure throws kivo::sqlite::Error carrying SQLite's result code, so

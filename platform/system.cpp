@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Hidden utility windows, posted messages, window message numbers, the tick
 // count and the cursor position.
 #include "platform/system.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The "system" part of the Win32 layer: hidden utility windows and posted
 // messages, message boxes, beeps, string resources of other modules,
 // starting programs, the tick count and the cursor position.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Message boxes, beeps, the file-open dialog and the mapping between
 // top-level widgets and window handles.
 #include "platform/system.h"

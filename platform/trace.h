@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Trace of every platform call, in the spirit of WINEDEBUG=+relay.
 //
 // KIVO95_TRACE unset, empty or "0": off. "1": one line per call on stderr.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The Win32 types, handles and constants the platform layer's calls are
 // declared with. Widths are those of 32-bit Windows (LONG and DWORD are
 // 32 bits even on LP64 Linux), so record layouts keep their Windows sizes.

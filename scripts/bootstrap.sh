@@ -1,4 +1,7 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+#
 # Installs the Debian packages listed in scripts/packages.txt that are not
 # installed yet (as root, or through sudo). Does nothing when all are there.
 set -eu

@@ -1,4 +1,7 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+#
 # Packaging check (CI, as root): validates the desktop entry, AppStream
 # metainfo and man pages, builds the Debian package and checks it with
 # lintian, installs it with apt, starts the installed wizard the way the

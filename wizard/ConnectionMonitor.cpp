@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The connected state: the Info page (page 5), the one-second timer that
 // times the connection in the entry statistics and notices when the line is
 // gone, the tray icon with its menu, and hanging up.

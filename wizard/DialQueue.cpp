@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Dialing the selected entries in turn (page 4): one attempt after the other,
 // starting over after the last, until a connection, Abort, Close or any other
 // page change sets StopDialing.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The application object, and where an exception thrown by an event handler
 // ends: its message is shown in an error box and the handler is over, as a
 // toolkit's default exception handler does. Handlers are run through guard()

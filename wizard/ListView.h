@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // TListView: a list of items with a caption, sub-items and an image, shown
 // in one of four styles (large icons, small icons, list, details).
 //

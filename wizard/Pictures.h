@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The wizard's pictures, drawn from the SVG files of the resource "kivo".
 #pragma once
 

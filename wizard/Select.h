@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The wizard window TfrmSelect and the program-wide state its handlers share.
 //
 // One class, as its handlers share one form and one set of flags; its

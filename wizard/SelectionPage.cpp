@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The entry selection page: the list of phonebook entries with their
 // statistics, the selection that becomes SelectedEntries, the view styles
 // and the right-button menus.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "wizard/SingleInstance.h"
 
 #include <QDeadlineTimer>

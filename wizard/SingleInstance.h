@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // One wizard per user. Two wizards dialing at once would fight over the
 // modem and race on the same statistics, so a second start only asks the
 // running wizard to come forward (or to do what its command line says) and

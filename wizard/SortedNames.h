@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A sorted list of names without duplicates: names compare without regard
 // to letter case, in the user's locale order, and a name added a second time
 // (in any case) is kept once, as first added.

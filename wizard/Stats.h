@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // What the wizard keeps in the registry, and the texts it keeps there.
 //
 // Everything lives below HKEY_LOCAL_MACHINE in the application key: three

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The two threads that watch the desktop's top-level windows: the tune
 // thread (TPDTThread) plays the tune when the post-dial window shows, the
 // window-hiding thread (TFWThread) hides the system's "connected" window.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The welcome page (ShowWelcome), the tune page (Tune) and the about box.
 // Both settings are written the moment they change, nothing is kept in
 // memory only.

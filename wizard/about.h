@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The about box: product name, version, copyright and licence, a request
 // for comments, and a line for the machine's backends, closed with OK.
 #pragma once

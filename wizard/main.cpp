@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Program entry: the command line, then the application title, the wizard
 // window as main window, the message loop until that window closes, exit
 // code 0.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The entry properties dialog: the four statistics of one phonebook entry,
 // each of which can be reset after a Yes/No question.
 //

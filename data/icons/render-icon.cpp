@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Build tool: renders the program's SVG icon as a square PNG of one size,
 // for the icon theme's fixed-size directories.
 //   kivo-render-icon ICON.svg SIZE OUT.png

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // TTrayIcon: when it talks to the notification area, what it hands over,
 // and the events mouse actions become.
 #include "components/TrayIcon.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // TTrayIcon in a real notification area: an X server (Xvfb), a tray manager
 // that speaks the freedesktop system-tray protocol (played by the test over
 // xcb), real clicks through XTEST (xdotool). The component runs in a child

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // TRAS dialing NetworkManager profiles end to end: the layer chooses the nm
 // backend from KIVO95_RAS, which talks to python3-dbusmock's NetworkManager
 // stand-in on a private system bus.

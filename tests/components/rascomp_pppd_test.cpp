@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // TRAS over the pppd backend and the fake pppd: dials polled the way the
 // wizard's dial queue polls them, with the events, status texts and errors
 // its user sees.

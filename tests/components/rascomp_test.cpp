@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // TRAS and TConnectionList: enumerations and their limits, dialing, every
 // state's event and text, failures, Disconnect, and the demo phonebook
 // dialled through the simulated service.

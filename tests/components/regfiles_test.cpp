@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // TRegFile against the real key store: what each operation leaves in the
 // store is checked with the registry calls directly.
 #include "components/RegFiles.h"

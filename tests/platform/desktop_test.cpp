@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The desktop's top-level windows, against a real X server (with and
 // without a window manager) and against the process's own windows.
 #include "platform/desktop.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The dial-up windows follow every connection of the RAS layer, and the
 // safe formatter that captions them.
 #include "platform/dialup.h"

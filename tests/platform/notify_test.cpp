@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Shell_NotifyIconA: the add/modify/delete rules, the mouse messages that
 // come back, and the handle values of the 32-bit record.
 #include "platform/notify.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The NetworkManager backend against python3-dbusmock's NetworkManager
 // stand-in on a private system bus.
 #include "platform/ras_nm.h"

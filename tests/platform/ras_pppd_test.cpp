@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The pppd backend: its exit-code table, its reading of recorded pppd logs,
 // the peers listing, and whole dials with a fake pppd (and the real one
 // where it can run without a modem).

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The simulated RAS service: its phonebook, its scripted attempts, drops,
 // and what every backend must do (the contract suite at the end, which the
 // other backends join with instantiations of their own).

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The RAS layer over a scripted backend: records and their limits, handles,
 // the delivery of dial steps, observers, texts, the trace and the choice of
 // the backend.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The key store, checked the way the Windows registry behaves for these
 // calls. Outputs are pre-filled with a sentinel so that a failed call can be
 // seen to have written nothing.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Test main: a QApplication (offscreen unless QT_QPA_PLATFORM says
 // otherwise) and a private key store, so no test touches the user's files.
 #include "tests/support/testsupport.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A private D-Bus system bus with python3-dbusmock's NetworkManager stand-in
 // on it, for the tests of the NetworkManager backend.
 //

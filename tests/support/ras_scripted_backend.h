@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A RAS backend driven by the test itself: it lists what the test puts in
 // names and connections, answers status queries from what the test set, and
 // reports a dial's steps when the test calls step(). It lets the tests reach

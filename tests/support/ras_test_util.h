@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Helpers of the RAS layer tests: a notifier window that records the dial
 // steps it gets, a dial call, and a barrier that waits until everything
 // queued so far has been delivered.

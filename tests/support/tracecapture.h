@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Captures the platform trace of one test in a file of its own, so a test
 // can count and inspect the calls the code under test made.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A real X server for the desktop tests: Xvfb on a free display, optionally
 // with a window manager (openbox), and a second X client process that makes
 // windows on it.

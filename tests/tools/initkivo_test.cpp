@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The installer: writes the installation file in the current directory.
 #include "platform/dialup_caption.h"
 #include "tests/support/testsupport.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The kivo-reg program as a user runs it: output, messages and exit codes.
 #include "tests/support/testsupport.h"
 #include "tests/tools/kivoreg_run.h"

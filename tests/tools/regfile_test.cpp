@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // .reg files: a corpus of what Windows' regedit reads (and what we do where we
 // differ on purpose), files as Windows writes them, and trees going out and
 // back unchanged, also for randomised names and data.

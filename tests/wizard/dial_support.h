@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Shared set-up of the dialing tests: the wizard window with a phonebook of
 // the test's own, a RAS backend that records what the wizard asks of it, and
 // a way to act from inside the dial queue, which does not return until it

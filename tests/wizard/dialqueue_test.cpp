@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The dial queue on the dialing page: the order of the entries, the ways out
 // of an attempt, Skip and Abort, closing while dialing, the tune thread.
 #include "tests/support/tracecapture.h"

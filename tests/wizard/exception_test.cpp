@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Exceptions thrown by handlers end at the application object: one error
 // box with the message, the handler is over, the program goes on.
 #include "tests/wizard/frame_support.h"

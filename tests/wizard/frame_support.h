@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Shared set-up of the wizard window tests: a key store and a working
 // directory of their own, and message boxes and beeps answered and recorded.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The wizard frame: start-up, the installation file, page layout and
 // navigation, closing.
 #include "tests/wizard/frame_support.h"

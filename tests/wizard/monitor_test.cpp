@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The connection monitor: what a connection does to the window and the
 // statistics, the timer ticks, a broken line, the tray icon and its menu.
 #include "tests/wizard/dial_support.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The kivo95 program itself, started as a user would.
 #include "platform/dialup_caption.h"
 #include "tests/wizard/frame_support.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The entry selection page: the list filled from the phonebook with each
 // entry's statistics, the selection that becomes SelectedEntries, the view
 // styles, the right-button menus and the properties dialog.

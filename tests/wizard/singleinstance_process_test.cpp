@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The real program, started twice by the same user: the second start hands
 // over to the running wizard and exits 0, the first keeps running.
 #include "wizard/SingleInstance.h"

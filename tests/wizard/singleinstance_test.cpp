@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // One wizard per user: the name is claimed once, later starts reach the
 // holder, a socket left by a crash is taken over, and stray clients cannot
 // make the wizard jump forward.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The tune thread and the window-hiding thread, watching a real X server
 // (with and without a window manager) and the wizard's own windows.
 #include "wizard/WatchThreads.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The welcome page's ShowWelcome box, the tune page's Tune and the about box,
 // on the real wizard window.
 #include "tests/wizard/frame_support.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // initkivo: the installer the wizard starts when its installation file is
 // missing. Writes "kivoinfo.pdt" in the current directory; its first line is
 // the caption of the dial-up layer's post-dial window.

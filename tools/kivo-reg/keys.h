@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Key names as users write them, and the few tree operations kivo-reg needs
 // on top of the registry calls.
 #pragma once

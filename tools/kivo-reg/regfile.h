@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // .reg files as Windows' regedit and reg.exe write and read them, so settings
 // and statistics can move to and from a Windows registry.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The kivo-reg command line: query, add, delete, export and import on the
 // key store, in the manner of reg.exe.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A second X client for the desktop tests: makes, names, maps, withdraws,
 // minimizes and destroys top-level windows as told on stdin, one command
 // per line, and answers each with one line on stdout once the server has
