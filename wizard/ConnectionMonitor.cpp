@@ -164,6 +164,13 @@ void TfrmSelect::Timer1Timer(QObject*)
     StopDialing = true;
     RAS->Disconnect();
     TI->setActive(false);
+    ShowWelcomeAfterLineEnd();
+}
+
+// After a line that ended by itself: the window comes back from the tray on
+// the welcome page, with the statistics of the connection in the list.
+void TfrmSelect::ShowWelcomeAfterLineEnd()
+{
     ShowAndRestore();
     setPageIndex(0);
     ui->pnlButtons->show();

@@ -221,6 +221,8 @@ void TfrmSelect::btnAbortClick(QObject*)
 
 void TfrmSelect::RASDisconnect(QObject*, std::int32_t Error, QString ErrorString)
 {
+    // The monitor's timer runs exactly while a connection is shown.
+    const bool wasConnected = Timer1->isActive();
     emit lineReleased(Error, ErrorString);
     // Empty whenever the event comes from our own Disconnect.
     if (!ErrorString.isEmpty())
@@ -233,4 +235,13 @@ void TfrmSelect::RASDisconnect(QObject*, std::int32_t Error, QString ErrorString
     // and hide a window of a later connection.
     TFWThread::TerminateAll(kThreadEndMs);
     FWThread = nullptr;
+
+    // The dialer ended a connection by itself. With the tray icon gone, a
+    // window hidden to the tray would have no way back: release the line and
+    // bring the window back as a broken line does.
+    if (wasConnected && !ErrorString.isEmpty()) {
+        StopDialing = true;
+        RAS->Disconnect();
+        ShowWelcomeAfterLineEnd();
+    }
 }

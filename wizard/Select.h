@@ -200,6 +200,7 @@ class TfrmSelect : public QWidget
 
     // Shows the window, brings it to the front and restores it if minimised.
     void ShowAndRestore();
+    void ShowWelcomeAfterLineEnd();
 
   signals:
     // The window has closed (FormClose let it); as the main window, this ends the program.

@@ -275,6 +275,29 @@ TEST_F(MonitorTest, ABrokenLineIsReportedAndTheWelcomePageComesBack)
     EXPECT_EQ(countBoxes(boxes, "Connection has been broken!"), 1) << "once";
 }
 
+TEST_F(MonitorTest, ALineTheDialerEndsWhileHiddenBringsTheWindowBack)
+{
+    TfrmSelect& f = connectNorth();
+    ASSERT_TRUE(waitUntil([&] { return !f.isVisible(); })) << "hidden to the tray";
+    ASSERT_TRUE(f.TI->Active());
+
+    // The dial-up component reports the end of the line with its reason.
+    const TRasStateEvent report = f.RAS->OnDisconnect;
+    ASSERT_TRUE(static_cast<bool>(report));
+    report(f.RAS, ERROR_REMOTE_DISCONNECTION, "The port was disconnected by the remote machine.");
+
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "The port was disconnected by the remote machine.");
+    EXPECT_FALSE(f.TI->Active());
+    EXPECT_FALSE(f.Timer1->isActive());
+    EXPECT_TRUE(f.isVisible()) << "no tray icon left, so the window comes back";
+    EXPECT_EQ(f.PageIndex(), 0);
+    EXPECT_TRUE(f.ui->btnNext->isEnabled());
+    EXPECT_FALSE(f.RAS->ConnHandle()) << "the line is released";
+    EXPECT_EQ(sim->hangUps, 1);
+    EXPECT_EQ(readStat("North", "Accesses").toInt(), 5);
+}
+
 TEST_F(MonitorTest, DisconnectFromTheTrayMenuShowsTheSelectionPage)
 {
     TfrmSelect& f = connectNorth();
