@@ -7,7 +7,7 @@
 #pragma once
 
 #include "components/RegFiles.h"
-#include "platform/system.h"
+#include "platform/system/system.h"
 #include "wizard/Stats.h"
 
 #include <QDir>

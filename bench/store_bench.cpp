@@ -22,9 +22,9 @@
 // (libkivo_fsynccount.so beside this program); the benchmark starts itself
 // again with it when it is not loaded yet.
 #include "components/RegFiles.h"
-#include "platform/ras_sim_phonebook.h"
-#include "platform/registry.h"
-#include "platform/system.h"
+#include "platform/ras/sim/ras_sim_phonebook.h"
+#include "platform/registry/registry.h"
+#include "platform/system/system.h"
 #include "tests/support/x11_server.h"
 #include "ui_Select.h"
 #include "wizard/KivoApplication.h"

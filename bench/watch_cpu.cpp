@@ -9,7 +9,7 @@
 // 100 ms.
 //
 //   watch_cpu [seconds per measurement, default 5]
-#include "platform/desktop.h"
+#include "platform/desktop/desktop.h"
 #include "tests/support/x11_server.h"
 #include "wizard/WatchThreads.h"
 

@@ -5,7 +5,7 @@
 // when the std::function is not empty; the sender is always the component.
 #pragma once
 
-#include "platform/win32types.h"
+#include "platform/system/win32types.h"
 
 #include <QFlags>
 #include <QObject>

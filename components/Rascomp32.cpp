@@ -3,7 +3,7 @@
 
 #include "components/Rascomp32.h"
 
-#include "platform/system.h"
+#include "platform/system/system.h"
 
 #include <QCoreApplication>
 

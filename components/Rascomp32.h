@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 KIVO95 Wizard developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// TRAS: a non-visual dialer over the RAS calls (platform/ras.h) that handles
+// TRAS: a non-visual dialer over the RAS calls (platform/ras/ras.h) that handles
 // one connection at a time. The owner configures it through its properties,
 // lists the phonebook entries and the active connections, dials, hangs up
 // and gets one event per step of the dial. It raises no exceptions of its
@@ -9,7 +9,7 @@
 #pragma once
 
 #include "components/Events.h"
-#include "platform/ras.h"
+#include "platform/ras/ras.h"
 
 #include <QObject>
 #include <QString>

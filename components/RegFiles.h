@@ -9,7 +9,7 @@
 // never taken for an empty one.
 #pragma once
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 #include <QObject>
 

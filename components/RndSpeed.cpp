@@ -3,7 +3,7 @@
 
 #include "components/RndSpeed.h"
 
-#include "platform/system.h"
+#include "platform/system/system.h"
 
 #include <QMouseEvent>
 #include <QPainter>

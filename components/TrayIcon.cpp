@@ -3,7 +3,7 @@
 
 #include "components/TrayIcon.h"
 
-#include "platform/system.h"
+#include "platform/system/system.h"
 
 #include <algorithm>
 #include <cstring>

@@ -12,7 +12,7 @@
 #pragma once
 
 #include "components/Events.h"
-#include "platform/notify.h"
+#include "platform/desktop/notify.h"
 
 #include <QIcon>
 #include <QObject>

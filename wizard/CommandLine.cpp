@@ -3,7 +3,7 @@
 
 #include "wizard/CommandLine.h"
 
-#include "platform/i18n.h"
+#include "platform/system/i18n.h"
 #include "wizard/KivoApplication.h"
 #include "wizard/Licence.h"
 #include "wizard/ProgramInfo.h"

@@ -16,8 +16,8 @@
 // nothing arrives. A wizard that dials for an hour then costs next to no CPU.
 #include "components/Rascomp32.h"
 #include "components/TrayIcon.h"
-#include "platform/ras.h"
-#include "platform/system.h"
+#include "platform/ras/ras.h"
+#include "platform/system/system.h"
 #include "ui_Select.h"
 #include "wizard/DialPump.h"
 #include "wizard/Select.h"

@@ -3,8 +3,8 @@
 
 #include "wizard/KivoApplication.h"
 
-#include "platform/system.h"
-#include "platform/trace.h"
+#include "platform/system/system.h"
+#include "platform/system/trace.h"
 
 #include <QLoggingCategory>
 

@@ -5,7 +5,7 @@
 #include "wizard/Select.h"
 
 #include "components/Rascomp32.h"
-#include "platform/system.h"
+#include "platform/system/system.h"
 #include "ui_Select.h"
 #include "wizard/FormFont.h"
 #include "wizard/Pictures.h"

@@ -15,7 +15,7 @@
 
 #include "components/Events.h"
 #include "components/RegFiles.h"
-#include "platform/system.h"
+#include "platform/system/system.h"
 #include "wizard/KivoApplication.h"
 #include "wizard/ListView.h"
 #include "wizard/Placement.h"

@@ -3,8 +3,8 @@
 
 #include "wizard/WatchThreads.h"
 
-#include "platform/desktop.h"
-#include "platform/sound.h"
+#include "platform/desktop/desktop.h"
+#include "platform/sound/sound.h"
 
 #include <chrono>
 #include <cstring>

@@ -11,7 +11,7 @@
 // nothing.
 #pragma once
 
-#include "platform/win32types.h"
+#include "platform/system/win32types.h"
 
 #include <atomic>
 #include <condition_variable>

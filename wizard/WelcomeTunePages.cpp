@@ -5,7 +5,7 @@
 // Both settings are written the moment they change, nothing is kept in
 // memory only.
 #include "components/RndSpeed.h"
-#include "platform/ras.h"
+#include "platform/ras/ras.h"
 #include "ui_Select.h"
 #include "wizard/about.h"
 #include "wizard/Pictures.h"

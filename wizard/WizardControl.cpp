@@ -4,7 +4,7 @@
 #include "wizard/WizardControl.h"
 
 #include "components/Rascomp32.h"
-#include "platform/ras.h"
+#include "platform/ras/ras.h"
 #include "ui_Select.h"
 #include "wizard/DesktopNotifier.h"
 #include "wizard/KivoApplication.h"

@@ -4,8 +4,8 @@
 // Program entry: the command line, then the application title, the wizard
 // window as main window, the message loop until that window closes, exit
 // code 0.
-#include "platform/dialup.h"
-#include "platform/i18n.h"
+#include "platform/desktop/dialup.h"
+#include "platform/system/i18n.h"
 #include "wizard/CommandLine.h"
 #include "wizard/DesktopNotifier.h"
 #include "wizard/KivoApplication.h"

@@ -4,7 +4,7 @@
 #include "wizard/props.h"
 
 #include "components/RegFiles.h"
-#include "platform/system.h"
+#include "platform/system/system.h"
 #include "ui_props.h"
 #include "wizard/FormFont.h"
 #include "wizard/Pictures.h"

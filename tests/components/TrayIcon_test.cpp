@@ -4,7 +4,7 @@
 // TTrayIcon: when it talks to the notification area, what it hands over,
 // and the events mouse actions become.
 #include "components/TrayIcon.h"
-#include "platform/system.h"
+#include "platform/system/system.h"
 #include "tests/support/testsupport.h"
 #include "tests/support/tracecapture.h"
 

@@ -5,8 +5,8 @@
 // wizard's dial queue polls them, with the events, status texts and errors
 // its user sees.
 #include "components/Rascomp32.h"
-#include "platform/ras_backend.h"
-#include "platform/ras_pppd.h"
+#include "platform/ras/pppd/ras_pppd.h"
+#include "platform/ras/ras_backend.h"
 #include "tests/support/testsupport.h"
 
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 // state's event and text, failures, Disconnect, and the demo phonebook
 // dialled through the simulated service.
 #include "components/Rascomp32.h"
-#include "platform/ras_backend.h"
-#include "platform/system.h"
+#include "platform/ras/ras_backend.h"
+#include "platform/system/system.h"
 #include "tests/support/ras_scripted_backend.h"
 #include "tests/support/ras_test_util.h"
 #include "tests/support/testsupport.h"

@@ -3,7 +3,7 @@
 
 #include "tests/support/nm_real.h"
 
-#include "platform/ras_nm.h"
+#include "platform/ras/nm/ras_nm.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>

@@ -3,7 +3,7 @@
 
 #include "tests/support/nm_standin.h"
 
-#include "platform/ras_nm.h"
+#include "platform/ras/nm/ras_nm.h"
 
 #include "tests/support/testsupport.h"
 

@@ -8,7 +8,7 @@
 // 25 entries, six connections, a status error of 8).
 #pragma once
 
-#include "platform/ras_backend.h"
+#include "platform/ras/ras_backend.h"
 
 #include <map>
 #include <memory>

@@ -6,8 +6,8 @@
 // queued so far has been delivered.
 #pragma once
 
-#include "platform/ras.h"
-#include "platform/system.h"
+#include "platform/ras/ras.h"
+#include "platform/system/system.h"
 #include "tests/support/testsupport.h"
 
 #include <cstring>

@@ -3,7 +3,7 @@
 
 #include "tests/support/testsupport.h"
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 #include <QCoreApplication>
 #include <QProcess>

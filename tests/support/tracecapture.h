@@ -5,7 +5,7 @@
 // can count and inspect the calls the code under test made.
 #pragma once
 
-#include "platform/trace.h"
+#include "platform/system/trace.h"
 #include "tests/support/testsupport.h"
 
 #include <QFile>

@@ -3,7 +3,7 @@
 
 #include "tests/support/x11_server.h"
 
-#include "platform/desktop.h"
+#include "platform/desktop/desktop.h"
 
 #include <QCoreApplication>
 #include <QProcessEnvironment>

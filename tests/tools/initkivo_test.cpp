@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // The installer: writes the installation file in the current directory.
-#include "platform/dialup_caption.h"
+#include "platform/desktop/dialup_caption.h"
 #include "tests/support/testsupport.h"
 
 #include <QProcess>

@@ -9,8 +9,8 @@
 // namespace of the test's own (each test case runs in a process of its
 // own); that needs root. Without root, read-only is made with chmod, and the
 // full-disk case fails on CI and is skipped elsewhere.
-#include "platform/registry.h"
-#include "platform/sqlite_db.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/sqlite_db.h"
 #include "tests/support/testsupport.h"
 #include "tests/tools/kivoreg_run.h"
 

@@ -3,7 +3,7 @@
 
 #include "wizard/about.h"
 
-#include "platform/i18n.h"
+#include "platform/system/i18n.h"
 #include "tests/wizard/layout_support.h"
 #include "ui_about.h"
 #include "wizard/Select.h"

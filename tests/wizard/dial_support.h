@@ -9,7 +9,7 @@
 
 #include "components/Rascomp32.h"
 #include "components/TrayIcon.h"
-#include "platform/ras_backend.h"
+#include "platform/ras/ras_backend.h"
 #include "tests/support/ras_scripted_backend.h"
 #include "tests/wizard/frame_support.h"
 #include "ui_Select.h"

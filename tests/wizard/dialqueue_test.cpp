@@ -8,8 +8,8 @@
 #include "tests/wizard/layout_support.h"
 #include "wizard/WatchThreads.h"
 
-#include "platform/dialup.h"
-#include "platform/dialup_caption.h"
+#include "platform/desktop/dialup.h"
+#include "platform/desktop/dialup_caption.h"
 
 #include <QSignalSpy>
 

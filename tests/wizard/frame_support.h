@@ -6,8 +6,8 @@
 #pragma once
 
 #include "components/RegFiles.h"
-#include "platform/registry.h"
-#include "platform/system.h"
+#include "platform/registry/registry.h"
+#include "platform/system/system.h"
 #include "tests/support/testsupport.h"
 #include "ui_Select.h"
 #include "wizard/Select.h"

@@ -6,7 +6,7 @@
 #include "tests/wizard/frame_support.h"
 
 #include "components/Rascomp32.h"
-#include "platform/dialup_caption.h"
+#include "platform/desktop/dialup_caption.h"
 #include "ui_Select.h"
 
 #include <QFile>

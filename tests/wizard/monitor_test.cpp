@@ -7,9 +7,9 @@
 #include "tests/wizard/layout_support.h"
 #include "wizard/WatchThreads.h"
 
-#include "platform/dialup.h"
-#include "platform/notify.h"
-#include "platform/sound.h"
+#include "platform/desktop/dialup.h"
+#include "platform/desktop/notify.h"
+#include "platform/sound/sound.h"
 
 #include <QMenu>
 

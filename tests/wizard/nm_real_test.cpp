@@ -11,7 +11,7 @@
 #include "tests/wizard/dial_support.h"
 
 #include "components/Rascomp32.h"
-#include "platform/notify.h"
+#include "platform/desktop/notify.h"
 
 #include <QElapsedTimer>
 

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // The kivo95 program itself, started as a user would.
-#include "platform/dialup_caption.h"
+#include "platform/desktop/dialup_caption.h"
 #include "tests/wizard/frame_support.h"
 
 #include <QProcess>

@@ -4,7 +4,7 @@
 #include "wizard/props.h"
 
 #include "components/RegFiles.h"
-#include "platform/system.h"
+#include "platform/system/system.h"
 #include "tests/support/testsupport.h"
 #include "tests/wizard/layout_support.h"
 #include "ui_props.h"

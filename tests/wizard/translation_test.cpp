@@ -4,8 +4,8 @@
 // The wizard in German: the program's translator and Qt's installed as the
 // program installs them, then the window, its buttons, its boxes and the
 // system's texts read as a German user sees them.
-#include "platform/i18n.h"
-#include "platform/ras.h"
+#include "platform/ras/ras.h"
+#include "platform/system/i18n.h"
 #include "tests/wizard/frame_support.h"
 #include "wizard/about.h"
 

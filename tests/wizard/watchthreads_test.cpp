@@ -5,8 +5,8 @@
 // (with and without a window manager) and the wizard's own windows.
 #include "wizard/WatchThreads.h"
 
-#include "platform/desktop.h"
-#include "platform/sound.h"
+#include "platform/desktop/desktop.h"
+#include "platform/sound/sound.h"
 #include "tests/support/testsupport.h"
 #include "tests/support/tracecapture.h"
 #include "tests/support/x11_server.h"

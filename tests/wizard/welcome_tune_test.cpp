@@ -7,7 +7,7 @@
 
 #include "components/RndSpeed.h"
 #include "ui_Select.h"
-#include "platform/ras.h"
+#include "platform/ras/ras.h"
 #include "wizard/about.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 // initkivo: the installer the wizard starts when its installation file is
 // missing. Writes "kivoinfo.pdt" in the current directory; its first line is
 // the caption of the dial-up layer's post-dial window.
-#include "platform/dialup_caption.h"
+#include "platform/desktop/dialup_caption.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -5,7 +5,7 @@
 // on top of the registry calls.
 #pragma once
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 #include <functional>
 #include <optional>
