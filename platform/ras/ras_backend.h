@@ -16,6 +16,7 @@
 
 #include "platform/ras/ras.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -52,6 +53,41 @@ struct ConnInfo {
     std::string entryName;
     std::string deviceType;
     std::string deviceName;
+};
+
+// The steps every dial goes through, in order, whichever service makes it.
+// A backend places what its service tells it on this ladder and reports the
+// steps it passed on the way too, so that callers always see the whole of it.
+inline constexpr std::array<DWORD, 8> kDialLadder = {
+    RASCS_OpenPort,        RASCS_PortOpened,          RASCS_ConnectDevice,
+    RASCS_DeviceConnected, RASCS_AllDevicesConnected, RASCS_Authenticate,
+    RASCS_Authenticated,   RASCS_Connected,
+};
+
+// Where one dial stands on kDialLadder.
+class DialClimb
+{
+  public:
+    // Moves up to state and returns the steps passed, in order, state last:
+    // none for a state behind the dial or not on the ladder.
+    std::vector<DWORD> climb(DWORD state)
+    {
+        std::vector<DWORD> passed;
+        int to = 0;
+        while (to < int(kDialLadder.size()) && kDialLadder[to] != state)
+            ++to;
+        if (to == int(kDialLadder.size()))
+            return passed;
+        while (m_rung < to)
+            passed.push_back(kDialLadder[++m_rung]);
+        return passed;
+    }
+
+    // The last step reached, RASCS_OpenPort before the first.
+    DWORD last() const { return m_rung < 0 ? RASCS_OpenPort : kDialLadder[m_rung]; }
+
+  private:
+    int m_rung = -1;
 };
 
 class RasBackend
@@ -103,6 +139,16 @@ class RasBackend
     {
         if (m_sink)
             m_sink(id, state, error);
+    }
+
+    // Moves a dial up its ladder to state and reports every step passed on
+    // the way, each with error 0. False when it passed none.
+    bool reportClimb(ConnId id, DialClimb& climb, DWORD state) const
+    {
+        const std::vector<DWORD> passed = climb.climb(state);
+        for (DWORD step : passed)
+            report(id, step, 0);
+        return !passed.empty();
     }
 
   private:

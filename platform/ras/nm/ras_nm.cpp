@@ -188,23 +188,6 @@ std::string describeError(const QDBusMessage& reply)
     return (reply.errorName() + ": " + reply.errorMessage()).toStdString();
 }
 
-// The order of the RAS steps a dial goes through; NetworkManager's states are
-// placed on it and the steps skipped in between are reported as well.
-constexpr DWORD kLadder[] = {RASCS_OpenPort,
-                             RASCS_PortOpened,
-                             RASCS_ConnectDevice,
-                             RASCS_DeviceConnected,
-                             RASCS_AllDevicesConnected,
-                             RASCS_Authenticate,
-                             RASCS_Authenticated,
-                             RASCS_Connected};
-
-int ladderIndex(DWORD state)
-{
-    const auto* it = std::find(std::begin(kLadder), std::end(kLadder), state);
-    return static_cast<int>(it - std::begin(kLadder));
-}
-
 struct Profile {
     std::string name;
     QString path;
@@ -496,7 +479,7 @@ class NmBackend final : public QObject, public RasBackend
         QStringList devices;
         bool vpn = false;
         bool listed = false; // seen among NetworkManager's active connections
-        int step = -1;       // index in kLadder of the last step reported
+        DialClimb climb; // the steps reported so far
         DWORD state = RASCS_OpenPort;
         DWORD error = 0;
         DWORD pendingError = 0; // why it is going down, while it goes down
@@ -602,11 +585,8 @@ class NmBackend final : public QObject, public RasBackend
     // Reports every step after the last one reported up to state.
     void advance(Conn& c, DWORD state)
     {
-        const int to = ladderIndex(state);
-        while (!c.ended && c.step < to) {
-            c.state = kLadder[++c.step];
-            report(c.id, c.state, 0);
-        }
+        if (!c.ended && reportClimb(c.id, c.climb, state))
+            c.state = c.climb.last();
     }
 
     // The dial failed, or the line dropped, with the first code that is known

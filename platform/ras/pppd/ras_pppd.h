@@ -78,7 +78,7 @@ struct LogFacts {
 };
 
 // Reads pppd's output line by line and turns it into the states of a RAS
-// dial. The states climb one ladder:
+// dial. The states climb the dial ladder (kDialLadder):
 //   OpenPort, PortOpened, ConnectDevice, DeviceConnected,
 //   AllDevicesConnected, Authenticate, Authenticated, Connected
 // and a line that proves a later step reports the steps it skipped first,
@@ -102,7 +102,7 @@ class LogReader
 
   private:
     LogFacts m_facts;
-    int m_rung = -1; // index into the ladder of the last state reached
+    DialClimb m_climb;
     DWORD m_state = RASCS_OpenPort;
 };
 

@@ -6,7 +6,6 @@
 #include "platform/ras/pppd/ras_pppd.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cerrno>
 #include <csignal>
@@ -24,12 +23,6 @@ namespace
 {
 
 namespace fs = std::filesystem;
-
-constexpr std::array kLadder = {
-    RASCS_OpenPort,        RASCS_PortOpened,          RASCS_ConnectDevice,
-    RASCS_DeviceConnected, RASCS_AllDevicesConnected, RASCS_Authenticate,
-    RASCS_Authenticated,   RASCS_Connected,
-};
 
 bool startsWith(std::string_view s, std::string_view prefix)
 {
@@ -275,15 +268,9 @@ std::string deviceTypeOf(std::string_view device)
 
 std::vector<DWORD> LogReader::reach(DWORD state)
 {
-    std::vector<DWORD> out;
-    const auto at = std::find(kLadder.begin(), kLadder.end(), state);
-    if (at == kLadder.end())
-        return out;
-    const int rung = static_cast<int>(at - kLadder.begin());
-    while (m_rung < rung) {
-        m_state = kLadder[++m_rung];
-        out.push_back(m_state);
-    }
+    std::vector<DWORD> out = m_climb.climb(state);
+    if (!out.empty())
+        m_state = out.back();
     if (state == RASCS_Connected)
         m_facts.connected = true;
     return out;

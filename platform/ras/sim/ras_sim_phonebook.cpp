@@ -4,6 +4,7 @@
 #include "platform/ras/sim/ras_sim_phonebook.h"
 
 #include "platform/ras/ras.h"
+#include "platform/ras/ras_backend.h"
 
 #include <QString>
 
@@ -242,14 +243,6 @@ Phonebook parsePhonebook(std::string_view text)
 
 std::vector<Step> script(const Entry& entry, const Attempt& attempt)
 {
-    static constexpr DWORD kConnect[] = {RASCS_OpenPort,
-                                         RASCS_PortOpened,
-                                         RASCS_ConnectDevice,
-                                         RASCS_DeviceConnected,
-                                         RASCS_AllDevicesConnected,
-                                         RASCS_Authenticate,
-                                         RASCS_Authenticated,
-                                         RASCS_Connected};
     struct Failure {
         DWORD state;
         DWORD error;
@@ -272,7 +265,8 @@ std::vector<Step> script(const Entry& entry, const Attempt& attempt)
         return {0, 0};
     }();
     std::vector<Step> steps;
-    for (DWORD state : kConnect) {
+    // The ladder up to the failing step, or all of it.
+    for (DWORD state : kDialLadder) {
         steps.push_back({state, 0, steps.empty() ? 0 : entry.stepMs});
         if (f.error && state == f.state) {
             // The step is announced, then fails when its time is up.
