@@ -141,16 +141,6 @@ class RasBackend
             m_sink(id, state, error);
     }
 
-    // Moves a dial up its ladder to state and reports every step passed on
-    // the way, each with error 0. False when it passed none.
-    bool reportClimb(ConnId id, DialClimb& climb, DWORD state) const
-    {
-        const std::vector<DWORD> passed = climb.climb(state);
-        for (DWORD step : passed)
-            report(id, step, 0);
-        return !passed.empty();
-    }
-
   private:
     ProgressSink m_sink;
 };

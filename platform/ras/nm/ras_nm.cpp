@@ -3,27 +3,26 @@
 //
 // The NetworkManager backend: entries are NetworkManager's connection
 // profiles, a dial is ActivateConnection, and the StateChanged signals of the
-// active connection, its VPN side and its device are turned into the RAS
-// steps and error codes (with the one table in ras_nm_reasons.cpp).
+// active connection, its VPN side and its device are followed here and
+// handed to the state mapping (ras_nm_states.cpp, with the one table of
+// reasons in ras_nm_reasons.cpp), which turns them into RAS steps and error
+// codes. NetworkManager's names, the calls to it and the listing of its
+// profiles are in ras_nm_bus.cpp.
 //
 // Nothing here waits for NetworkManager on the event loop's time except the
 // listing of profiles, which RasEnumEntriesA must answer at once: it is
 // bounded by a short timeout. Every other call is asynchronous with a timeout
 // of its own, so a NetworkManager that hangs becomes an error code, never a
 // frozen wizard.
-//
-// NetworkManager's activation skips steps that a modem dial has (a VPN has no
-// dial tone, a quick link reaches "activated" at once): the steps in between
-// are reported too, so that the layer's callers always see the whole ladder
-// in order up to where the connection is.
 #include "platform/ras/nm/ras_nm.h"
+#include "platform/ras/nm/ras_nm_bus.h"
+#include "platform/ras/nm/ras_nm_states.h"
 
 #include "platform/system/trace.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
@@ -33,16 +32,9 @@
 #include <QObject>
 
 #include <algorithm>
-#include <atomic>
 #include <functional>
 #include <map>
 #include <set>
-
-// A connection profile's settings: setting name -> property -> value.
-using NmSettings = QMap<QString, QVariantMap>;
-Q_DECLARE_METATYPE(NmSettings)
-
-Q_LOGGING_CATEGORY(lcRasNm, "kivo.ras.nm")
 
 namespace kivo::ras
 {
@@ -51,19 +43,6 @@ namespace nm
 namespace
 {
 
-const QString kService = QStringLiteral("org.freedesktop.NetworkManager");
-const QString kManagerPath = QStringLiteral("/org/freedesktop/NetworkManager");
-const QString kSettingsPath = QStringLiteral("/org/freedesktop/NetworkManager/Settings");
-const QString kManagerIface = QStringLiteral("org.freedesktop.NetworkManager");
-const QString kSettingsIface = QStringLiteral("org.freedesktop.NetworkManager.Settings");
-const QString kProfileIface = QStringLiteral("org.freedesktop.NetworkManager.Settings.Connection");
-const QString kActiveIface = QStringLiteral("org.freedesktop.NetworkManager.Connection.Active");
-const QString kVpnIface = QStringLiteral("org.freedesktop.NetworkManager.VPN.Connection");
-const QString kDeviceIface = QStringLiteral("org.freedesktop.NetworkManager.Device");
-const QString kPropsIface = QStringLiteral("org.freedesktop.DBus.Properties");
-
-// The factory's question must not hold up the program's start for long.
-constexpr int kProbeTimeoutMs = 1500;
 // Listing the profiles blocks the caller (RasEnumEntriesA answers at once);
 // NetworkManager answers in milliseconds, so this is only the bound.
 constexpr int kListTimeoutMs = 3000;
@@ -74,165 +53,6 @@ constexpr int kCallTimeoutMs = 5000;
 // Device states kept per dial until its devices are known (a few at most in
 // the moment between the answer to the activation and the read of it).
 constexpr std::size_t kMaxEarlyStates = 32;
-
-// NMActiveConnectionState
-constexpr unsigned kActiveActivating = 1;
-constexpr unsigned kActiveActivated = 2;
-constexpr unsigned kActiveDeactivating = 3;
-constexpr unsigned kActiveDeactivated = 4;
-
-// NMVpnConnectionState
-constexpr unsigned kVpnPrepare = 1;
-constexpr unsigned kVpnNeedAuth = 2;
-constexpr unsigned kVpnConnect = 3;
-constexpr unsigned kVpnIpConfigGet = 4;
-constexpr unsigned kVpnActivated = 5;
-constexpr unsigned kVpnFailed = 6;
-constexpr unsigned kVpnDisconnected = 7;
-
-// NMDeviceState
-constexpr unsigned kDeviceUnknown = 0;
-constexpr unsigned kDeviceUnmanaged = 10;
-constexpr unsigned kDeviceUnavailable = 20;
-constexpr unsigned kDeviceDisconnected = 30;
-constexpr unsigned kDevicePrepare = 40;
-constexpr unsigned kDeviceConfig = 50;
-constexpr unsigned kDeviceNeedAuth = 60;
-constexpr unsigned kDeviceIpConfig = 70;
-constexpr unsigned kDeviceActivated = 100;
-constexpr unsigned kDeviceDeactivating = 110;
-constexpr unsigned kDeviceFailed = 120;
-
-QString systemBusAddress()
-{
-    const QByteArray env = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
-    return env.isEmpty() ? QStringLiteral("unix:path=/var/run/dbus/system_bus_socket")
-                         : QString::fromUtf8(env);
-}
-
-QString uniqueConnectionName()
-{
-    static std::atomic<int> counter{0};
-    return QStringLiteral("kivo95-nm-%1").arg(++counter);
-}
-
-void registerTypes()
-{
-    static const bool done = [] {
-        qDBusRegisterMetaType<NmSettings>();
-        return true;
-    }();
-    (void)done;
-}
-
-QDBusMessage nmCall(const QString& path, const QString& iface, const QString& method)
-{
-    QDBusMessage m = QDBusMessage::createMethodCall(kService, path, iface, method);
-    // Never start NetworkManager just because the wizard asked.
-    m.setAutoStartService(false);
-    return m;
-}
-
-QDBusMessage propsCall(const QString& path, const QString& method, const QString& iface)
-{
-    QDBusMessage m = nmCall(path, kPropsIface, method);
-    m << iface;
-    return m;
-}
-
-bool failed(const QDBusMessage& reply)
-{
-    return reply.type() != QDBusMessage::ReplyMessage;
-}
-
-QVariantMap variantMap(const QVariant& v)
-{
-    if (v.canConvert<QDBusArgument>())
-        return qdbus_cast<QVariantMap>(v.value<QDBusArgument>());
-    return v.toMap();
-}
-
-// Kinds of connection that a RAS layer would hold: dial-up links and the
-// tunnels that stand in for them today (NetworkManager's connection.type).
-// Wired, Wi-Fi, bridges and the like are the network the machine simply
-// has; loopback is not a connection at all.
-bool isDialUpKind(const QString& nmType)
-{
-    static const QStringList kinds = {QStringLiteral("vpn"),      QStringLiteral("wireguard"),
-                                      QStringLiteral("pppoe"),    QStringLiteral("adsl"),
-                                      QStringLiteral("gsm"),      QStringLiteral("cdma"),
-                                      QStringLiteral("bluetooth")};
-    return kinds.contains(nmType);
-}
-
-bool isLoopback(const QString& nmType)
-{
-    return nmType == QLatin1String("loopback");
-}
-
-// The RAS device type of a profile's connection.type.
-std::string rasDeviceType(const QString& nmType)
-{
-    if (nmType == QLatin1String("vpn") || nmType == QLatin1String("wireguard"))
-        return "vpn";
-    if (nmType == QLatin1String("pppoe"))
-        return "PPPoE";
-    if (nmType == QLatin1String("gsm") || nmType == QLatin1String("cdma") ||
-        nmType == QLatin1String("bluetooth"))
-        return "modem";
-    return nmType.toStdString();
-}
-
-std::string describeError(const QDBusMessage& reply)
-{
-    return (reply.errorName() + ": " + reply.errorMessage()).toStdString();
-}
-
-struct Profile {
-    std::string name;
-    QString path;
-    QString type; // connection.type
-};
-
-// The profiles that can be dialled, in NetworkManager's order: those the
-// caller may see, but the loopback, which NetworkManager keeps always active
-// as a profile of its own and which is no line to dial. Blocks for at most
-// timeoutMs; false with the failed reply when NetworkManager cannot list
-// them.
-bool listProfiles(QDBusConnection& bus, int timeoutMs, std::vector<Profile>& out, QDBusMessage& failure)
-{
-    const QDBusMessage list = bus.call(
-        nmCall(kSettingsPath, kSettingsIface, QStringLiteral("ListConnections")), QDBus::Block, timeoutMs);
-    if (failed(list)) {
-        failure = list;
-        return false;
-    }
-    const QStringList paths = objectPaths(list.arguments().value(0));
-    // All at once, then the answers in order: the wait is one round trip.
-    std::vector<QDBusPendingCall> calls;
-    for (const QString& path : paths)
-        calls.push_back(bus.asyncCall(nmCall(path, kProfileIface, QStringLiteral("GetSettings")), timeoutMs));
-    std::vector<Profile> profiles;
-    for (std::size_t i = 0; i < calls.size(); ++i) {
-        calls[i].waitForFinished();
-        const QDBusMessage reply = calls[i].reply();
-        if (failed(reply)) {
-            // Deleted in between, or not ours to see: not an entry.
-            qCDebug(lcRasNm, "profile %s left out: %s", qUtf8Printable(paths[int(i)]),
-                    describeError(reply).c_str());
-            continue;
-        }
-        const NmSettings settings = qdbus_cast<NmSettings>(reply.arguments().value(0));
-        const QVariantMap connection = settings.value(QStringLiteral("connection"));
-        const QString id = connection.value(QStringLiteral("id")).toString();
-        const QString type = connection.value(QStringLiteral("type")).toString();
-        if (id.isEmpty() || isLoopback(type))
-            continue;
-        profiles.push_back({id.toStdString(), paths[int(i)], type});
-    }
-    out = std::move(profiles);
-    return true;
-}
 
 class NmBackend final : public QObject, public RasBackend
 {
@@ -470,8 +290,8 @@ class NmBackend final : public QObject, public RasBackend
     }
 
   private:
-    // A dial of ours.
-    struct Conn {
+    // A dial of ours, and where it stands.
+    struct Conn : DialProgress {
         ConnId id = 0;
         std::string entry;
         QString profile;
@@ -479,10 +299,6 @@ class NmBackend final : public QObject, public RasBackend
         QStringList devices;
         bool vpn = false;
         bool listed = false; // seen among NetworkManager's active connections
-        DialClimb climb; // the steps reported so far
-        DWORD state = RASCS_OpenPort;
-        DWORD error = 0;
-        DWORD pendingError = 0; // why it is going down, while it goes down
         // Device states seen before the devices of the connection were known.
         struct DeviceState {
             QString device;
@@ -491,7 +307,6 @@ class NmBackend final : public QObject, public RasBackend
             unsigned reason;
         };
         std::vector<DeviceState> early;
-        bool ended = false; // failure or drop reported: nothing more
         std::string deviceType;
         std::string deviceName = "NetworkManager";
     };
@@ -582,110 +397,36 @@ class NmBackend final : public QObject, public RasBackend
         return c == m_conns.end() || c->second.ended ? nullptr : &c->second;
     }
 
-    // Reports every step after the last one reported up to state.
-    void advance(Conn& c, DWORD state)
+    // What the state mapping tells of one of our dials goes to the layer;
+    // its end is traced.
+    StepSink sinkOf(const Conn& c)
     {
-        if (!c.ended && reportClimb(c.id, c.climb, state))
-            c.state = c.climb.last();
+        return [this, &c](DWORD state, DWORD error) {
+            if (error) {
+                qCDebug(lcRasNm, "%s ended in state %u with %u", trace::quote(c.entry).c_str(),
+                        unsigned(state), unsigned(error));
+                if (trace::enabled())
+                    trace::line("NetworkManager.ended(entry=" + trace::quote(c.entry) +
+                                ", active=" + trace::quote(c.active.toStdString()) +
+                                ") state=" + std::to_string(state) + " error=" + std::to_string(error));
+            }
+            report(c.id, state, error);
+        };
     }
 
-    // The dial failed, or the line dropped, with the first code that is known
-    // of: this event's reason, the reason it was going down for, the fallback.
-    void end(Conn& c, DWORD error, DWORD fallback)
-    {
-        if (c.ended)
-            return;
-        c.ended = true;
-        c.error = error ? error : c.pendingError ? c.pendingError : fallback;
-        if (c.state == RASCS_Connected)
-            c.state = RASCS_Disconnected;
-        qCDebug(lcRasNm, "%s ended in state %u with %u", trace::quote(c.entry).c_str(), unsigned(c.state),
-                unsigned(c.error));
-        if (trace::enabled())
-            trace::line("NetworkManager.ended(entry=" + trace::quote(c.entry) +
-                        ", active=" + trace::quote(c.active.toStdString()) +
-                        ") state=" + std::to_string(c.state) + " error=" + std::to_string(c.error));
-        report(c.id, c.state, c.error);
-    }
-
+    void advance(Conn& c, DWORD state) { nm::advance(c, state, sinkOf(c)); }
+    void end(Conn& c, DWORD error, DWORD fallback) { nm::end(c, error, fallback, sinkOf(c)); }
     void applyActiveState(Conn& c, unsigned state, unsigned reason)
     {
-        const DWORD error = reasonError(ReasonSource::Connection, reason);
-        switch (state) {
-        case kActiveActivating:
-            advance(c, RASCS_PortOpened);
-            break;
-        case kActiveActivated:
-            advance(c, RASCS_Connected);
-            break;
-        case kActiveDeactivating:
-            if (error)
-                c.pendingError = error;
-            break;
-        case kActiveDeactivated:
-            end(c, error, ERROR_PORT_DISCONNECTED);
-            break;
-        default:
-            break;
-        }
+        nm::applyActiveState(c, state, reason, sinkOf(c));
     }
-
     void applyVpnState(Conn& c, unsigned state, unsigned reason)
     {
-        const DWORD error = reasonError(ReasonSource::Connection, reason);
-        switch (state) {
-        case kVpnPrepare:
-            advance(c, RASCS_ConnectDevice);
-            break;
-        case kVpnNeedAuth:
-        case kVpnConnect:
-            advance(c, RASCS_Authenticate);
-            break;
-        case kVpnIpConfigGet:
-        case kVpnActivated:
-            advance(c, RASCS_Authenticated);
-            break;
-        case kVpnFailed:
-            end(c, error, ERROR_FROM_DEVICE);
-            break;
-        case kVpnDisconnected:
-            end(c, error, ERROR_PORT_DISCONNECTED);
-            break;
-        default:
-            break;
-        }
+        nm::applyVpnState(c, state, reason, sinkOf(c));
     }
-
-    // old is the state the device leaves, kDeviceUnknown when it is not
-    // known (a snapshot of its properties).
     void applyDeviceState(Conn& c, unsigned state, unsigned old, unsigned reason)
     {
-        const DWORD error = reasonError(ReasonSource::Device, reason);
-        // A device NetworkManager makes for the activation (a bridge, a
-        // PPPoE link) comes up through unmanaged, unavailable and
-        // disconnected, the last step "by the user's request": that is the
-        // way up, not down. Down is deactivating, or falling back from
-        // preparing or beyond.
-        const bool goingDown =
-            state == kDeviceDeactivating ||
-            ((state == kDeviceUnmanaged || state == kDeviceUnavailable || state == kDeviceDisconnected) &&
-             old >= kDevicePrepare);
-        if (state == kDeviceFailed) {
-            end(c, error, ERROR_FROM_DEVICE);
-        } else if (goingDown) {
-            // A reason that says nothing (such as a new activation taking
-            // the device over) waits for the connection's own word.
-            if (error)
-                end(c, error, error);
-        } else if (state >= kDeviceIpConfig && state <= kDeviceActivated) {
-            advance(c, RASCS_Authenticated);
-        } else if (state == kDeviceNeedAuth) {
-            advance(c, RASCS_Authenticate);
-        } else if (state == kDeviceConfig) {
-            advance(c, RASCS_AllDevicesConnected);
-        } else if (state == kDevicePrepare) {
-            advance(c, RASCS_ConnectDevice);
-        }
+        nm::applyDeviceState(c, state, old, reason, sinkOf(c));
     }
 
     void onActivated(ConnId id, const QDBusMessage& reply)
@@ -906,72 +647,11 @@ class NmBackend final : public QObject, public RasBackend
 
 } // namespace
 
-QStringList objectPaths(const QVariant& v)
-{
-    QStringList out;
-    if (v.canConvert<QDBusArgument>()) {
-        const QDBusArgument arg = v.value<QDBusArgument>();
-        arg.beginArray();
-        while (!arg.atEnd()) {
-            QDBusObjectPath p;
-            arg >> p;
-            out << p.path();
-        }
-        arg.endArray();
-    } else {
-        for (const QDBusObjectPath& p : v.value<QList<QDBusObjectPath>>())
-            out << p.path();
-    }
-    return out;
-}
-
 } // namespace nm
 
 std::unique_ptr<RasBackend> makeNmBackend()
 {
     return std::make_unique<nm::NmBackend>();
-}
-
-bool nmAvailable(std::string& why)
-{
-    using namespace nm;
-    const QString address = systemBusAddress();
-    const QString busName = uniqueConnectionName();
-    bool ok = false;
-    {
-        QDBusConnection bus = QDBusConnection::connectToBus(address, busName);
-        if (!bus.isConnected()) {
-            why = "no system bus at " + address.toStdString();
-        } else {
-            // Asked of the bus itself first: it always answers, and it does
-            // not start NetworkManager.
-            QDBusMessage has = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                              "org.freedesktop.DBus", "NameHasOwner");
-            has << kService;
-            const QDBusMessage owner = bus.call(has, QDBus::Block, kProbeTimeoutMs);
-            if (failed(owner) || !owner.arguments().value(0).toBool()) {
-                why = "NetworkManager is not running";
-            } else {
-                // Its own loopback profile, which it always has, does not
-                // count: there must be something to dial.
-                std::vector<Profile> profiles;
-                QDBusMessage failure;
-                const int n = listProfiles(bus, kProbeTimeoutMs, profiles, failure)
-                                  ? static_cast<int>(profiles.size())
-                                  : -1;
-                if (n < 0)
-                    why = "NetworkManager does not answer (" + describeError(failure) + ")";
-                else if (n == 0)
-                    why = "NetworkManager has no connection profiles to dial";
-                else
-                    why = "NetworkManager answers with " + std::to_string(n) + " connection profile" +
-                          (n == 1 ? "" : "s");
-                ok = n > 0;
-            }
-        }
-    }
-    QDBusConnection::disconnectFromBus(busName);
-    return ok;
 }
 
 } // namespace kivo::ras
