@@ -335,14 +335,30 @@ QString TRAS::GetStatusText()
     return row ? QCoreApplication::translate("TRAS", row->text) : QString();
 }
 
+namespace
+{
+// The service's text for any code; it comes in the locale's 8-bit encoding,
+// as the ANSI call gives it.
+QString serviceText(std::int32_t code)
+{
+    char buffer[257] = {};
+    if (RasGetErrorStringA(static_cast<UINT>(code), buffer, 256) != 0)
+        return {};
+    return QString::fromLocal8Bit(buffer);
+}
+} // namespace
+
 QString TRAS::GetErrorString(std::int32_t Code)
 {
     if (!FConnHandle)
         return QString();
-    char buffer[257];
-    std::memset(buffer, 0, sizeof buffer);
-    RasGetErrorStringA(static_cast<UINT>(Code), buffer, 256);
-    if (buffer[0] != '\0')
-        return QString::fromUtf8(buffer);
-    return tr("Status Unknown");
+    const QString text = serviceText(Code);
+    return text.isEmpty() ? tr("Status Unknown") : text;
+}
+
+QString TRAS::ErrorText(std::int32_t Code)
+{
+    if (Code <= static_cast<std::int32_t>(ERROR_INVALID_PORT_HANDLE))
+        return {};
+    return serviceText(Code);
 }

@@ -144,6 +144,9 @@ class TRAS : public QObject
     QString GetStatusText();
     // The text of a RAS code; empty while no connection is held.
     QString GetErrorString(std::int32_t Code);
+    // The RAS service's text for a failure code (602 and up), also while no
+    // connection is held; empty for other codes.
+    static QString ErrorText(std::int32_t Code);
 
     // ---- internal, public for the tests ----
     // Disconnect without OnDisconnect.

@@ -16,7 +16,6 @@
 // nothing arrives. A wizard that dials for an hour then costs next to no CPU.
 #include "components/Rascomp32.h"
 #include "components/TrayIcon.h"
-#include "platform/ras/ras.h"
 #include "platform/system/system.h"
 #include "ui_Select.h"
 #include "wizard/DialPump.h"
@@ -73,13 +72,7 @@ void pauseBetweenAttempts()
 // last result.
 QString failureText(TRAS& ras, std::int32_t code)
 {
-    if (ras.ConnHandle())
-        return ras.GetErrorString(code);
-    if (code < 600)
-        return {};
-    char text[257] = {};
-    RasGetErrorStringA(static_cast<UINT>(code), text, sizeof text - 1);
-    return QString::fromUtf8(text);
+    return ras.ConnHandle() ? ras.GetErrorString(code) : TRAS::ErrorText(code);
 }
 
 } // namespace
@@ -241,7 +234,8 @@ void TfrmSelect::RASDisconnect(QObject*, std::int32_t Error, QString ErrorString
     // bring the window back as a broken line does.
     if (wasConnected && !ErrorString.isEmpty()) {
         StopDialing = true;
-        RAS->Disconnect();
+        // Released without a second report: all of the above is done.
+        RAS->HangUp();
         ShowWelcomeAfterLineEnd();
     }
 }

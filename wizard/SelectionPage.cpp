@@ -152,11 +152,9 @@ void TfrmSelect::FillEntryList()
 
 void TfrmSelect::ShowEntryListError(std::int32_t code)
 {
-    // TRAS has no text for a code while it holds no connection; the RAS
-    // service has.
-    char text[257] = {};
-    RasGetErrorStringA(static_cast<UINT>(code), text, 256);
-    const QString reason = text[0] ? QString::fromLocal8Bit(text) : tr("Status Unknown");
+    // The dialer holds no connection here: the service's own text.
+    const QString text = TRAS::ErrorText(code);
+    const QString reason = text.isEmpty() ? tr("Status Unknown") : text;
     EntryListError = tr("The entries could not be read (error %1): %2").arg(code).arg(reason);
     // In place of the hint about the entries' statistics: there are none.
     ui->Label10->setText(EntryListError);

@@ -28,16 +28,6 @@ namespace
 // (a failed status query of a line that is gone) say nothing about why.
 constexpr std::int32_t kFirstFailure = 602;
 
-// The text of a RAS error from the system's table; the dialer gives none
-// once it has let go of its line.
-QString rasErrorText(std::int32_t code)
-{
-    char buffer[257] = {};
-    if (code < kFirstFailure || RasGetErrorStringA(static_cast<UINT>(code), buffer, 256) != 0)
-        return {};
-    return QString::fromUtf8(buffer);
-}
-
 QString quoted(const QString& name)
 {
     return QLatin1Char('"') + name + QLatin1Char('"');
@@ -257,7 +247,7 @@ void WizardControl::attemptStarted(const QString& entry)
 
 void WizardControl::attemptFailed(const QString& entry, std::int32_t code, const QString& text)
 {
-    const QString shown = text.isEmpty() ? rasErrorText(code) : text;
+    const QString shown = text.isEmpty() ? TRAS::ErrorText(code) : text;
     const auto ucode = static_cast<std::uint32_t>(std::max(code, 0));
     setLastError(ucode, shown);
     emit AttemptFailed(entry, ucode, shown);
@@ -296,7 +286,7 @@ void WizardControl::lineEnded(std::int32_t code, const QString& text, bool broke
         // A line that is gone without a RAS reason was disconnected all the same.
         ucode = code >= kFirstFailure ? static_cast<std::uint32_t>(code) : ERROR_PORT_DISCONNECTED;
         reason =
-            text.isEmpty() || code < kFirstFailure ? rasErrorText(static_cast<std::int32_t>(ucode)) : text;
+            text.isEmpty() || code < kFirstFailure ? TRAS::ErrorText(static_cast<std::int32_t>(ucode)) : text;
         setLastError(ucode, reason);
     }
     const bool outOfSight = windowOutOfSight();
