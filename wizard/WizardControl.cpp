@@ -12,7 +12,6 @@
 #include "wizard/Stats.h"
 
 #include <QApplication>
-#include <QDateTime>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -177,11 +176,12 @@ void WizardControl::HangUp()
 
 // ---- state -------------------------------------------------------------------------------
 
+// The connection's one clock, the one the Info page and the tray tip show.
 std::uint32_t WizardControl::ConnectedSeconds() const
 {
-    if (m_state != kConnected || !ConnectStart.isValid())
+    if (m_state != kConnected)
         return 0;
-    return static_cast<std::uint32_t>(std::max<qint64>(0, ConnectStart.secsTo(QDateTime::currentDateTime())));
+    return static_cast<std::uint32_t>(std::max(0, ConnectSeconds));
 }
 
 QString WizardControl::StatusText() const

@@ -107,6 +107,13 @@ TEST_F(ControlTest, DialsExactlyTheNamedEntriesThenHangsUpLikeTheTrayMenu)
     EXPECT_EQ(readStat("Busy Line", "Accesses").toInt(), 0);
     EXPECT_TRUE(control.StatusText().startsWith("connected to Good Line for 00:00:0"))
         << control.StatusText().toStdString();
+    // A script reads the clock the Info page shows, tick for tick.
+    f.Timer1->stop();
+    for (int i = 0; i < 3; ++i)
+        f.Timer1Timer(f.Timer1);
+    EXPECT_EQ(control.ConnectedSeconds(), static_cast<std::uint32_t>(ConnectSeconds));
+    EXPECT_TRUE(control.StatusText().endsWith(QString::fromStdString(readStat("Good Line", "LastTime").toString())))
+        << control.StatusText().toStdString();
 
     // Connected: another dial is refused, and nothing is dialled.
     const WizardControl::Outcome again = control.Dial({"Other"}, {});
