@@ -138,6 +138,8 @@ void TfrmSelect::DialQueue()
         emit dialAttemptStarted(RAS->EntryName());
         // A dial that fails at once shows up in the poll.
         RAS->Connect();
+        // The new attempt's own status at once, not the last one's failure.
+        ui->lblStatus->setText(RAS->GetStatusText());
 
         bool skipped = false;
         std::int32_t c = 0;
